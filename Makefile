@@ -1,0 +1,26 @@
+# The two commands a newcomer needs: `make demo` and `make test`. Each first
+# installs whatever the machine is missing (scripts/setup.sh).
+JOBS ?= $(shell nproc)
+
+.PHONY: all setup build test demo bench clean
+
+all: build
+
+setup:
+	@scripts/setup.sh
+
+build: setup
+	@cmake --preset release >/dev/null
+	@cmake --build build -j$(JOBS)
+
+test: build
+	@scripts/wine-session.sh ctest --test-dir build --output-on-failure
+
+demo: build
+	@scripts/wine-session.sh scripts/demo.sh
+
+bench: build
+	@scripts/wine-session.sh bench/startup.sh
+
+clean:
+	rm -rf build build-debug

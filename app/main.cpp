@@ -1,0 +1,71 @@
+// The wrapper's entry point: starts the units, runs the wizard, hands over to
+// the installer phase and stops the units again.
+#include <windows.h>
+
+#include "Forms.h"
+#include "Project.VCL.Common.h"
+#include "uInstaller.h"
+#include "ufmMain.h"
+
+namespace {
+
+// Units with process-wide state, in dependency order; they stop in reverse.
+struct TUnit {
+  void (*Start)();
+  void (*Stop)();
+};
+constexpr TUnit Units[] = {
+    {Project::VCL::VCLCommon::Start, Project::VCL::VCLCommon::Stop},
+    {uInstaller::Start, uInstaller::Stop},
+};
+
+// Libraries are loaded from the system folder only, where the system offers
+// that; a DLL planted beside the wrapper is never picked up.
+void RestrictDllSearch() {
+  using TSetDefaultDllDirectories = BOOL(WINAPI*)(DWORD);
+  auto set = reinterpret_cast<TSetDefaultDllDirectories>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  if (set) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  SetDllDirectoryW(L"");  // drops the current folder from the search
+}
+
+void RunWizard() {
+  Gui::TApplication application;
+  application.Initialize();
+  application.MainFormOnTaskbar = true;
+  try {
+    new ufmMain::TfmMain(&application);  // the application owns its main form
+    application.Run();
+  } catch (...) {
+    // A wizard that could not run has not asked the user: install nothing.
+    uInstaller::InstallAction = false;
+    uInstaller::InstallOffer = false;
+    application.HandleException(std::current_exception());
+  }
+  application.ProcessMessages();
+  uInstaller::Installer::Run();
+}  // the main form goes with the application
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+  RestrictDllSearch();
+  size_t started = 0;
+  try {
+    for (const TUnit& unit : Units) {
+      unit.Start();
+      ++started;
+    }
+    RunWizard();
+  } catch (...) {
+    // Nothing is shown to the user once the wizard has gone; an error in
+    // start-up has nowhere else to go.
+  }
+  while (started > 0) {
+    try {
+      Units[--started].Stop();
+    } catch (...) {
+    }
+  }
+  return 0;
+}

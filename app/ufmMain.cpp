@@ -1,0 +1,165 @@
+#include "ufmMain.h"
+
+#include "Project.VCL.Common.h"
+#include "Velqora.System.SysUtils.h"
+#include "uGUILocalizer.h"
+#include "uInstaller.h"
+#include "ufmPage.ActionActive.h"
+#include "ufmPage.LavaSoftWebCompanion.h"
+
+namespace ufmMain {
+
+using namespace Gui;
+using Project::VCL::TButton;
+using Project::VCL::VCLCommon;
+
+bool (*TfmMain::OfferPredicate)() = ufmPage::LavaSoftWebCompanion::IsOfferAvailable;
+
+namespace {
+TButton* MakeFooterButton(TComponent* AOwner, TWinControl* AParent, const wchar_t* AName) {
+  auto button = new TButton(AOwner);
+  button->SetName(AName);
+  button->SetParent(AParent);
+  button->SetAlign(TAlign::alRight);
+  button->SetAlignWithMargins(true);
+  button->SetMargins(0, 8, 15, 8);
+  button->SetWidth(110);
+  return button;
+}
+}  // namespace
+
+TfmMain::TfmMain(TComponent* AOwner) : TForm(AOwner) {
+  // Layout: fixed pixels, not scaled for the screen's DPI.
+  SetName(L"fmMain");
+  SetBorderStyle(TFormBorderStyle::bsSingle);
+  SetBorderIcons(biSystemMenu);
+  SetPosition(TPosition::poScreenCenter);
+  SetDoubleBuffered(true);
+  SetClientSize(545, 380);
+
+  pnFooter = new TPanel(this);
+  pnFooter->SetName(L"pnFooter");
+  pnFooter->SetParent(this);
+  pnFooter->SetAlign(TAlign::alBottom);
+  pnFooter->SetHeight(50);
+  pnFooter->SetBevelOuter(TBevelCut::bvLowered);
+  pnFooter->SetBevelEdges(beTop);
+  pnFooter->SetShowCaption(false);
+  // The buttons sit 8 below the footer's top and are 32 high.
+  pnFooter->SetPadding(0, 0, 0, 2);
+
+  btnNext = MakeFooterButton(this, pnFooter, L"btnNext");
+  btnNext->SetTabOrder(0);
+  btnCancel = MakeFooterButton(this, pnFooter, L"btnCancel");
+  btnCancel->SetTabOrder(1);
+
+  OnCreate = [this](TComponent* Sender) { FormCreate(Sender); };
+  OnDestroy = [this](TComponent* Sender) { FormDestroy(Sender); };
+  OnClose = [this](TComponent* Sender, TCloseAction& Action) { FormClose(Sender, Action); };
+  btnNext->OnClick = [this](TComponent* Sender) { btnNextClick(Sender); };
+  btnCancel->OnClick = [this](TComponent* Sender) { btnCancelClick(Sender); };
+  DoCreate();
+}
+
+TfmMain::~TfmMain() {
+  try {
+    DoDestroy();
+  } catch (...) {
+    if (Application) Application->HandleException(std::current_exception());
+  }
+}
+
+void TfmMain::FormCreate(TComponent*) {
+  FIsOfferActive = OfferPredicate();
+  uInstaller::InstallAction = true;
+  uInstaller::InstallOffer = FIsOfferActive;
+  SetFont(VCLCommon::DefaultFont());
+  SetColor(RGBColor(45, 169, 211));
+  pnFooter->SetColor(RGBColor(240, 240, 240));
+  btnNext->Font().SetHeight(-13);
+  btnCancel->Font().SetHeight(-13);
+  SetCaption(uGUILocalizer::sFormCaption);
+  btnNextClick(btnNext);
+}
+
+void TfmMain::FormDestroy(TComponent*) { SetCurrentPage(TWrapperPages::wpNone); }
+
+void TfmMain::FormClose(TComponent*, TCloseAction&) {
+  if (!FIsCloseFromBtn) {
+    uInstaller::InstallAction = false;
+    uInstaller::InstallOffer = false;
+  }
+}
+
+void TfmMain::btnNextClick(TComponent*) {
+  switch (FCurrentPage) {
+    case TWrapperPages::wpNone:
+      SetCurrentPage(TWrapperPages::wpActionActive);
+      break;
+    case TWrapperPages::wpActionActive:
+      if (FIsOfferActive)
+        SetCurrentPage(TWrapperPages::wpGetOffer);
+      else
+        CloseFromButton();
+      break;
+    case TWrapperPages::wpGetOffer:
+      CloseFromButton();  // the offer is accepted: InstallOffer stays as it is
+      break;
+  }
+}
+
+void TfmMain::btnCancelClick(TComponent*) {
+  uInstaller::InstallOffer = false;
+  CloseFromButton();
+}
+
+void TfmMain::CloseFromButton() {
+  FIsCloseFromBtn = true;
+  Hide();
+  Close();
+}
+
+void TfmMain::SetCurrentPage(TWrapperPages APage) {
+  if (APage == FCurrentPage) return;
+  FCurrentPage = APage;
+  bool offer = APage == TWrapperPages::wpGetOffer;
+  btnNext->SetVisible(true);
+  btnCancel->SetVisible(offer);
+  btnCancel->SetWidth(110);
+  btnNext->SetWidth(offer ? 150 : 110);
+  if (offer)
+    btnNext->SetBlueStyle();
+  else
+    btnNext->SetDefualtStyle();
+  switch (APage) {
+    case TWrapperPages::wpActionActive: {
+      auto page = new ufmPage::ActionActive::TfmPageActionActive(this);
+      ShowPagePanel(page->pnContent);
+      btnNext->SetCaption(uGUILocalizer::sBtnNext);
+      break;
+    }
+    case TWrapperPages::wpGetOffer: {
+      auto page = new ufmPage::LavaSoftWebCompanion::TfmPageLavaSoftWebCompanion(this);
+      ShowPagePanel(page->pnContent);
+      btnNext->SetCaption(uGUILocalizer::sBtnAgreeAndInstall);
+      btnCancel->SetCaption(uGUILocalizer::sBtnDecline);
+      break;
+    }
+    case TWrapperPages::wpNone:
+      ShowPagePanel(nullptr);
+      break;
+  }
+}
+
+void TfmMain::ShowPagePanel(TPanel* APanel) {
+  if (FCurrentPagePanel && FCurrentPageForm) FCurrentPagePanel->SetParent(FCurrentPageForm);
+  delete std::exchange(FCurrentPageForm, nullptr);  // frees its panel and everything on it
+  FCurrentPagePanel = APanel;
+  if (!APanel) return;
+  auto form = dynamic_cast<TForm*>(APanel->GetOwner());
+  if (!form) throw Velqora::Exception(L"Invalid class typecast");
+  FCurrentPageForm = form;
+  APanel->SetParent(this);
+}
+
+}  // namespace ufmMain

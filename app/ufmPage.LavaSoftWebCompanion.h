@@ -1,0 +1,24 @@
+// The partner offer page and the rules that decide whether it is offered.
+#pragma once
+
+#include "ExtCtrls.h"
+#include "Forms.h"
+
+namespace ufmPage::LavaSoftWebCompanion {
+
+class TfmPageLavaSoftWebCompanion : public Gui::TForm {
+public:
+  explicit TfmPageLavaSoftWebCompanion(Gui::TComponent* AOwner);
+  ~TfmPageLavaSoftWebCompanion() override;
+
+  Gui::TPanel* pnContent;
+
+private:
+  void FormCreate(Gui::TComponent* Sender);
+};
+
+// Whether this machine qualifies for the partner offer. Until the partner's
+// targeting rules are built, no machine does.
+bool IsOfferAvailable();
+
+}  // namespace ufmPage::LavaSoftWebCompanion

@@ -1,0 +1,345 @@
+// Components, controls and windowed controls of the GUI layer.
+//
+// Ownership and parenthood are separate: a component frees the components it
+// owns (in reverse order of creation) when it is freed; a windowed control
+// displays its child controls but does not own them. Freeing a control takes
+// it out of its owner and its parent.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Graphics.h"
+
+namespace Gui {
+
+class TComponent;
+class TControl;
+class TWinControl;
+class TForm;
+
+using TNotifyEvent = std::function<void(TComponent* Sender)>;
+
+// A window message as a control's window procedure sees it.
+struct TMessage {
+  UINT Msg;
+  WPARAM WParam;
+  LPARAM LParam;
+  LRESULT Result;
+};
+
+// Component state.
+enum : uint32_t { csLoading = 1, csDestroying = 2 };
+
+class TComponent {
+public:
+  explicit TComponent(TComponent* AOwner);
+  virtual ~TComponent();
+  TComponent(const TComponent&) = delete;
+  TComponent& operator=(const TComponent&) = delete;
+
+  TComponent* GetOwner() const { return FOwner; }
+  const std::wstring& GetName() const { return FName; }
+  void SetName(const std::wstring& AName) { FName = AName; }
+  int ComponentCount() const { return int(FComponents.size()); }
+  TComponent* GetComponent(int AIndex) const { return FComponents.at(size_t(AIndex)).get(); }
+  TComponent* FindComponent(const std::wstring& AName) const;
+  uint32_t GetComponentState() const { return FComponentState; }
+
+protected:
+  uint32_t FComponentState = 0;
+
+private:
+  TComponent* FOwner;
+  std::wstring FName;
+  std::vector<std::unique_ptr<TComponent>> FComponents;
+};
+
+enum class TAlign : uint8_t { alNone, alTop, alBottom, alLeft, alRight, alClient };
+
+struct TMargins {
+  int Left = 3, Top = 3, Right = 3, Bottom = 3;
+};
+
+enum class TCursor : uint8_t { crDefault, crArrow, crHandPoint, crIBeam };
+
+// Control style flags.
+enum : uint32_t { csCaptureMouse = 1, csOpaque = 2, csAcceptsControls = 4 };
+// Control state flags.
+enum : uint32_t { csCustomPaint = 1, csPaintCopy = 2, csCreating = 4, csAligning = 8 };
+
+class TControl : public TComponent {
+public:
+  explicit TControl(TComponent* AOwner);
+  ~TControl() override;
+
+  TWinControl* GetParent() const { return FParent; }
+  virtual void SetParent(TWinControl* AParent);
+
+  int GetLeft() const { return FLeft; }
+  int GetTop() const { return FTop; }
+  int GetWidth() const { return FWidth; }
+  int GetHeight() const { return FHeight; }
+  void SetLeft(int AValue) { SetBounds(AValue, FTop, FWidth, FHeight); }
+  void SetTop(int AValue) { SetBounds(FLeft, AValue, FWidth, FHeight); }
+  void SetWidth(int AValue) { SetBounds(FLeft, FTop, AValue, FHeight); }
+  void SetHeight(int AValue) { SetBounds(FLeft, FTop, FWidth, AValue); }
+  RECT GetBoundsRect() const { return {FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
+  virtual void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
+  // The area for content and children, in the control's own coordinates.
+  virtual RECT GetClientRect() const;
+  int GetClientWidth() const;
+  int GetClientHeight() const;
+
+  TAlign GetAlign() const { return FAlign; }
+  void SetAlign(TAlign AValue);
+  const TMargins& GetMargins() const { return FMargins; }
+  void SetMargins(int ALeft, int ATop, int ARight, int ABottom);
+  bool GetAlignWithMargins() const { return FAlignWithMargins; }
+  void SetAlignWithMargins(bool AValue);
+
+  bool GetVisible() const { return FVisible; }
+  virtual void SetVisible(bool AValue);
+  void Show() { SetVisible(true); }
+  void Hide() { SetVisible(false); }
+  // Visible, and so are all parents.
+  bool IsShowing() const;
+
+  bool GetEnabled() const { return FEnabled; }
+  virtual void SetEnabled(bool AValue);
+
+  TColor GetColor() const { return FColor; }
+  void SetColor(TColor AValue);
+  bool GetParentColor() const { return FParentColor; }
+  void SetParentColor(bool AValue);
+
+  // Changing the font switches ParentFont off.
+  TFont& Font() { return FFont; }
+  const TFont& Font() const { return FFont; }
+  void SetFont(const TFont& AValue) { FFont.Assign(AValue); }
+  bool GetParentFont() const { return FParentFont; }
+  void SetParentFont(bool AValue);
+
+  TCursor GetCursor() const { return FCursor; }
+  void SetCursor(TCursor AValue) { FCursor = AValue; }
+
+  const std::wstring& GetCaption() const { return FCaption; }
+  void SetCaption(const std::wstring& AValue);
+
+  uint32_t ControlStyle = 0;
+  uint32_t ControlState = 0;
+
+  TNotifyEvent OnClick;
+  TNotifyEvent OnResize;
+
+  // Sends a message straight to the control's window procedure.
+  LRESULT Perform(UINT AMsg, WPARAM AWParam, LPARAM ALParam);
+  virtual void WndProc(TMessage& AMessage);
+  // What a message no handler took gets (DefWindowProcW for windows).
+  virtual void DefaultHandler(TMessage& AMessage);
+  virtual void Invalidate();
+  void BringToFront();
+
+protected:
+  virtual void Click();
+  virtual void Resize();
+  virtual void ColorChanged();
+  virtual void FontChanged();
+  virtual void TextChanged();
+  virtual void EnabledChanged() {}
+  virtual void VisibleChanged();
+  virtual void ParentChanged() {}
+  // The parent's colour or font changed.
+  void ParentColorChanged();
+  void ParentFontChanged();
+  void RequestAlign();
+
+  friend class TWinControl;
+  TWinControl* FParent = nullptr;
+  int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+  bool FVisible = true;
+  bool FEnabled = true;
+
+private:
+  TAlign FAlign = TAlign::alNone;
+  TMargins FMargins;
+  bool FAlignWithMargins = false;
+  TColor FColor = clBtnFace;
+  bool FParentColor = true;
+  TFont FFont;
+  bool FParentFont = true;
+  bool FUpdatingParentFont = false;
+  TCursor FCursor = TCursor::crDefault;
+  std::wstring FCaption;
+};
+
+// A control without a window of its own: the parent paints it.
+class TGraphicControl : public TControl {
+public:
+  explicit TGraphicControl(TComponent* AOwner);
+  ~TGraphicControl() override;
+  TCanvas& Canvas() { return FCanvas; }
+  void WndProc(TMessage& AMessage) override;
+
+protected:
+  // Draws on Canvas(), whose origin is the control's top left corner.
+  virtual void Paint() {}
+
+private:
+  TCanvas FCanvas;
+};
+
+// What CreateParams gives for the window and its class.
+struct TCreateParams {
+  std::wstring Caption;
+  DWORD Style = 0;
+  DWORD ExStyle = 0;
+  int X = 0, Y = 0, Width = 0, Height = 0;
+  HWND WndParent = nullptr;
+  UINT ClassStyle = 0;
+  std::wstring WinClassName;
+};
+
+class TWinControl : public TControl {
+public:
+  explicit TWinControl(TComponent* AOwner);
+  ~TWinControl() override;
+
+  HWND GetHandle();  // creates the window when it does not exist yet
+  HWND GetHandleIfAllocated() const { return FHandle; }
+  bool HandleAllocated() const { return FHandle != nullptr; }
+  void HandleNeeded() { GetHandle(); }
+  // Destroys the window; it is made again when needed, with new parameters.
+  void RecreateWnd();
+  // The control whose window is AWnd, if it is one of ours.
+  static TWinControl* FromHandle(HWND AWnd);
+
+  int ControlCount() const { return int(FControls.size()); }
+  TControl* GetControl(int AIndex) const { return FControls.at(size_t(AIndex)); }
+
+  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+  RECT GetClientRect() const override;
+  void SetVisible(bool AValue) override;
+  void SetEnabled(bool AValue) override;
+  void Invalidate() override;
+  void Update();
+
+  bool GetDoubleBuffered() const { return FDoubleBuffered; }
+  void SetDoubleBuffered(bool AValue);
+  bool GetParentDoubleBuffered() const { return FParentDoubleBuffered; }
+  void SetParentDoubleBuffered(bool AValue);
+  // Draws its parent's background instead of filling with its own colour.
+  bool GetParentBackground() const { return FParentBackground; }
+  void SetParentBackground(bool AValue);
+
+  int GetTabOrder() const;
+  void SetTabOrder(int AValue);
+  bool GetTabStop() const { return FTabStop; }
+  void SetTabStop(bool AValue) { FTabStop = AValue; }
+  bool CanFocus() const;
+  bool Focused() const;
+  virtual void SetFocus();
+  // The next control in tab order within this control, from ACurrent.
+  TWinControl* FindNextControl(TWinControl* ACurrent, bool AForward) const;
+
+  // Space kept free inside the client area when children are aligned.
+  const TMargins& GetPadding() const { return FPadding; }
+  void SetPadding(int ALeft, int ATop, int ARight, int ABottom);
+  // Lays out the aligned children again.
+  void Realign();
+  void DisableAlign() { ++FAlignDisabled; }
+  void EnableAlign();
+
+  void WndProc(TMessage& AMessage) override;
+  void DefaultHandler(TMessage& AMessage) override;
+
+  // Called by the message loop for a message to the focused control before
+  // it is dispatched; true means it was handled.
+  virtual bool PreProcessMessage(MSG& AMsg);
+  // Whether the control takes key AKey itself rather than as a dialog key.
+  virtual bool WantsKey(WPARAM AKey);
+  // A dialog key (Enter, Escape) the focused control did not take; the
+  // default hands it to the parent.
+  virtual bool DialogKey(WPARAM AKey);
+
+  TNotifyEvent OnEnter;
+  TNotifyEvent OnExit;
+
+protected:
+  virtual void CreateParams(TCreateParams& AParams);
+  virtual void CreateWnd();
+  virtual void DestroyWnd();
+  // Paints the client area on ADC after the background.
+  virtual void PaintWindow(HDC ADC);
+  // Erase-background step: ADC in WParam; the buffered erase sends the
+  // buffer's device context in both parameters.
+  virtual LRESULT EraseBackground(HDC ADC, LPARAM ALParam);
+  // Lets the parent paint its background, moved to this control, on ADC.
+  LRESULT PaintParentBackground(HDC ADC);
+  void PaintControls(HDC ADC);
+
+  virtual void MouseDown(UINT AButton, int AX, int AY) {}
+  virtual void MouseUp(UINT AButton, int AX, int AY) {}
+  virtual void MouseMove(int AX, int AY) {}
+  virtual void MouseEnter() {}
+  virtual void MouseLeave() {}
+  virtual void KeyDown(WPARAM AKey) {}
+  virtual void KeyUp(WPARAM AKey) {}
+  virtual void DoEnter();
+  virtual void DoExit();
+  // A WM_COMMAND notification the parent reflected to this control.
+  virtual void Command(WORD ACode) {}
+  bool IsDoubleBuffered() const { return FDoubleBuffered; }
+  bool MouseInClient() const { return FMouseTracking; }
+
+  void ColorChanged() override;
+  void FontChanged() override;
+  void TextChanged() override;
+  void VisibleChanged() override;
+  void ParentChanged() override;
+
+private:
+  friend class TControl;
+  friend LRESULT CALLBACK ControlWindowProc(HWND, UINT, WPARAM, LPARAM);
+  void InsertControl(TControl* AControl);
+  void RemoveControl(TControl* AControl);
+  void CreateHandle();
+  void WMPaint(TMessage& AMessage);
+  void WMWindowPosChanged(TMessage& AMessage);
+  void AlignControls();
+  void UpdateBoundsFromWindow();
+  void ParentDoubleBufferedChanged();
+
+  HWND FHandle = nullptr;
+  std::vector<TControl*> FControls;    // children in creation order
+  std::vector<TWinControl*> FTabList;  // windowed children in tab order
+  bool FDoubleBuffered = false;
+  bool FParentDoubleBuffered = true;
+  bool FParentBackground = false;
+  bool FTabStop = false;
+  bool FMouseTracking = false;
+  int FAlignDisabled = 0;
+  bool FAlignPending = false;
+  TMargins FPadding{0, 0, 0, 0};
+};
+
+// A windowed control that draws itself through a canvas.
+class TCustomControl : public TWinControl {
+public:
+  explicit TCustomControl(TComponent* AOwner);
+  ~TCustomControl() override;
+  TCanvas& Canvas() { return *FCanvas; }
+
+protected:
+  void PaintWindow(HDC ADC) override;
+  virtual void Paint() {}
+
+private:
+  std::unique_ptr<TCanvas> FCanvas;
+};
+
+}  // namespace Gui

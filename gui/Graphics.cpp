@@ -1,0 +1,349 @@
+#include "Graphics.h"
+
+#include <png.h>
+
+#include <cstring>
+
+#include "Velqora.System.SysUtils.h"
+
+using Velqora::TSelectObject;
+
+namespace Gui {
+
+COLORREF ColorToRGB(TColor AColor) {
+  if ((AColor & 0xFF000000) == 0xFF000000) return GetSysColor(int(AColor & 0xFF));
+  return AColor & 0x00FFFFFF;
+}
+
+void TGraphicsObject::Changed() {
+  if (OnChange) OnChange();
+}
+
+// ---- TFont ----
+
+void TFont::AttributeChanged() {
+  FHandle.Reset();
+  Changed();
+}
+
+void TFont::Assign(const TFont& ASource) {
+  if (&ASource == this || SameAs(ASource)) return;
+  FName = ASource.FName;
+  FHeight = ASource.FHeight;
+  FStyle = ASource.FStyle;
+  FColor = ASource.FColor;
+  FQuality = ASource.FQuality;
+  AttributeChanged();
+}
+
+bool TFont::SameAs(const TFont& AOther) const {
+  return FName == AOther.FName && FHeight == AOther.FHeight && FStyle == AOther.FStyle && FColor == AOther.FColor &&
+         FQuality == AOther.FQuality;
+}
+
+void TFont::SetName(const std::wstring& AValue) {
+  if (FName == AValue) return;
+  FName = AValue;
+  AttributeChanged();
+}
+
+void TFont::SetHeight(int AValue) {
+  if (FHeight == AValue) return;
+  FHeight = AValue;
+  AttributeChanged();
+}
+
+void TFont::SetStyle(TFontStyles AValue) {
+  if (FStyle == AValue) return;
+  FStyle = AValue;
+  AttributeChanged();
+}
+
+void TFont::SetColor(TColor AValue) {
+  if (FColor == AValue) return;
+  FColor = AValue;
+  Changed();  // the colour is not part of the font object
+}
+
+void TFont::SetQuality(TFontQuality AValue) {
+  if (FQuality == AValue) return;
+  FQuality = AValue;
+  AttributeChanged();
+}
+
+HFONT TFont::GetHandle() const {
+  if (!FHandle) {
+    LOGFONTW lf{};
+    lf.lfHeight = FHeight;
+    lf.lfWeight = (FStyle & fsBold) ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = (FStyle & fsItalic) != 0;
+    lf.lfUnderline = (FStyle & fsUnderline) != 0;
+    lf.lfStrikeOut = (FStyle & fsStrikeOut) != 0;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    lf.lfQuality = BYTE(FQuality);  // the enumeration follows the LOGFONT values
+    lf.lfPitchAndFamily = DEFAULT_PITCH;
+    wcsncpy(lf.lfFaceName, FName.c_str(), LF_FACESIZE - 1);
+    FHandle.Reset(CreateFontIndirectW(&lf));
+    if (!FHandle) FHandle.Reset(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+  }
+  return FHandle.Get();
+}
+
+// ---- TBrush, TPen ----
+
+void TBrush::SetColor(TColor AValue) {
+  if (FColor == AValue) return;
+  FColor = AValue;
+  FHandle.Reset();
+  Changed();
+}
+
+void TBrush::SetStyle(TBrushStyle AValue) {
+  if (FStyle == AValue) return;
+  FStyle = AValue;
+  FHandle.Reset();
+  Changed();
+}
+
+void TBrush::Assign(const TBrush& ASource) {
+  SetColor(ASource.FColor);
+  SetStyle(ASource.FStyle);
+}
+
+HBRUSH TBrush::GetHandle() const {
+  if (!FHandle) {
+    if (FStyle == TBrushStyle::bsClear || FColor == clNone) {
+      LOGBRUSH lb{BS_NULL, 0, 0};
+      FHandle.Reset(CreateBrushIndirect(&lb));
+    } else {
+      FHandle.Reset(CreateSolidBrush(ColorToRGB(FColor)));
+    }
+  }
+  return FHandle.Get();
+}
+
+void TPen::SetColor(TColor AValue) {
+  if (FColor == AValue) return;
+  FColor = AValue;
+  FHandle.Reset();
+  Changed();
+}
+
+void TPen::SetWidth(int AValue) {
+  if (FWidth == AValue) return;
+  FWidth = AValue;
+  FHandle.Reset();
+  Changed();
+}
+
+void TPen::SetStyle(TPenStyle AValue) {
+  if (FStyle == AValue) return;
+  FStyle = AValue;
+  FHandle.Reset();
+  Changed();
+}
+
+void TPen::Assign(const TPen& ASource) {
+  SetColor(ASource.FColor);
+  SetWidth(ASource.FWidth);
+  SetStyle(ASource.FStyle);
+}
+
+HPEN TPen::GetHandle() const {
+  if (!FHandle) {
+    bool none = FStyle == TPenStyle::psClear || FColor == clNone;
+    FHandle.Reset(CreatePen(none ? PS_NULL : PS_SOLID, FWidth, none ? 0 : ColorToRGB(FColor)));
+  }
+  return FHandle.Get();
+}
+
+// ---- TCanvas ----
+
+TCanvas::TCanvas() {
+  // A changed object is selected again at its next use.
+  FFont.OnChange = [this] { FState &= uint8_t(~csFont); };
+  FBrush.OnChange = [this] { FState &= uint8_t(~csBrush); };
+  FPen.OnChange = [this] { FState &= uint8_t(~csPen); };
+}
+
+TCanvas::~TCanvas() { SetHandle(nullptr); }
+
+void TCanvas::DeselectAll() {
+  if (!FHandle) return;
+  if (FOldFont) SelectObject(FHandle, FOldFont);
+  if (FOldBrush) SelectObject(FHandle, FOldBrush);
+  if (FOldPen) SelectObject(FHandle, FOldPen);
+  FOldFont = FOldBrush = FOldPen = nullptr;
+  FState = 0;
+}
+
+void TCanvas::SetHandle(HDC ADC) {
+  if (ADC == FHandle) return;
+  DeselectAll();
+  FHandle = ADC;
+}
+
+void TCanvas::Refresh() { FState = 0; }
+
+void TCanvas::RequireState(uint8_t AState) {
+  if (!FHandle) throw Velqora::Exception(L"Canvas does not allow drawing");
+  uint8_t needed = AState & uint8_t(~FState);
+  if (needed & csFont) {
+    HGDIOBJ old = SelectObject(FHandle, FFont.GetHandle());
+    if (!FOldFont) FOldFont = old;
+    SetTextColor(FHandle, ColorToRGB(FFont.GetColor()));
+  }
+  if (needed & csBrush) {
+    HGDIOBJ old = SelectObject(FHandle, FBrush.GetHandle());
+    if (!FOldBrush) FOldBrush = old;
+    if (FBrush.GetStyle() == TBrushStyle::bsClear || FBrush.GetColor() == clNone) {
+      SetBkMode(FHandle, TRANSPARENT);
+    } else {
+      SetBkColor(FHandle, ColorToRGB(FBrush.GetColor()));
+      SetBkMode(FHandle, OPAQUE);
+    }
+  }
+  if (needed & csPen) {
+    HGDIOBJ old = SelectObject(FHandle, FPen.GetHandle());
+    if (!FOldPen) FOldPen = old;
+  }
+  FState |= needed;
+}
+
+RECT TCanvas::GetClipRect() const {
+  RECT r{};
+  if (FHandle) GetClipBox(FHandle, &r);
+  return r;
+}
+
+void TCanvas::FillRect(const RECT& ARect) {
+  RequireState(csBrush);
+  ::FillRect(FHandle, &ARect, FBrush.GetHandle());
+}
+
+void TCanvas::FrameRect(const RECT& ARect) {
+  RequireState(csBrush);
+  ::FrameRect(FHandle, &ARect, FBrush.GetHandle());
+}
+
+void TCanvas::Rectangle(const RECT& ARect) {
+  RequireState(csBrush | csPen);
+  ::Rectangle(FHandle, ARect.left, ARect.top, ARect.right, ARect.bottom);
+}
+
+void TCanvas::MoveTo(int AX, int AY) {
+  RequireState(csPen);
+  MoveToEx(FHandle, AX, AY, nullptr);
+}
+
+void TCanvas::LineTo(int AX, int AY) {
+  RequireState(csPen);
+  ::LineTo(FHandle, AX, AY);
+}
+
+void TCanvas::TextOut(int AX, int AY, std::wstring_view AText) {
+  RequireState(csFont | csBrush);
+  ::TextOutW(FHandle, AX, AY, AText.data(), int(AText.size()));
+}
+
+SIZE TCanvas::TextExtent(std::wstring_view AText) {
+  RequireState(csFont);
+  SIZE size{};
+  GetTextExtentPoint32W(FHandle, AText.data(), int(AText.size()), &size);
+  return size;
+}
+
+int TCanvas::DrawText(std::wstring_view AText, RECT& ARect, UINT AFormat) {
+  RequireState(csFont | csBrush);
+  std::wstring text(AText);  // DrawTextExW may write into the text
+  return DrawTextExW(FHandle, text.data(), int(text.size()), &ARect, AFormat, nullptr);
+}
+
+void TCanvas::Draw(int AX, int AY, const TBitmap32& ABitmap) {
+  if (ABitmap.Empty()) return;
+  if (!FHandle) throw Velqora::Exception(L"Canvas does not allow drawing");
+  Velqora::TUniqueMemoryDC source(CreateCompatibleDC(FHandle));
+  if (!source) Velqora::ThrowLastOSError();
+  TSelectObject select(source.Get(), ABitmap.GetHandle());
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  GdiAlphaBlend(FHandle, AX, AY, ABitmap.GetWidth(), ABitmap.GetHeight(), source.Get(), 0, 0, ABitmap.GetWidth(),
+                ABitmap.GetHeight(), blend);
+}
+
+// ---- TBitmap32 ----
+
+void TBitmap32::SetSize(int AWidth, int AHeight) {
+  if (AWidth < 0 || AHeight < 0) throw Velqora::Exception(L"Invalid bitmap size");
+  FHandle.Reset();
+  FBits = nullptr;
+  FWidth = FHeight = 0;
+  if (AWidth == 0 || AHeight == 0) return;
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = AWidth;
+  bi.bmiHeader.biHeight = -AHeight;  // top-down
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  Velqora::TUniqueBitmap bitmap(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap) Velqora::ThrowLastOSError();
+  FHandle = std::move(bitmap);
+  FBits = static_cast<uint32_t*>(bits);
+  FWidth = AWidth;
+  FHeight = AHeight;
+  std::memset(FBits, 0, size_t(AWidth) * size_t(AHeight) * 4);
+}
+
+void TBitmap32::Assign(const TBitmap32& ASource) {
+  if (&ASource == this) return;
+  SetSize(ASource.FWidth, ASource.FHeight);
+  if (FBits) std::memcpy(FBits, ASource.FBits, size_t(FWidth) * size_t(FHeight) * 4);
+}
+
+void TBitmap32::LoadFromPNG(const void* AData, size_t ASize) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, AData, ASize))
+    throw Velqora::Exception(L"Invalid PNG image: " + Velqora::Utf8ToWide(image.message));
+  image.format = PNG_FORMAT_BGRA;
+  constexpr png_uint_32 limit = 16384;  // bounds memory for hostile sizes
+  if (image.width == 0 || image.height == 0 || image.width > limit || image.height > limit) {
+    png_image_free(&image);
+    throw Velqora::Exception(L"Invalid PNG image size");
+  }
+  TBitmap32 result;
+  try {
+    result.SetSize(int(image.width), int(image.height));
+  } catch (...) {
+    png_image_free(&image);
+    throw;
+  }
+  if (!png_image_finish_read(&image, nullptr, result.FBits, 0, nullptr))
+    throw Velqora::Exception(L"Invalid PNG image: " + Velqora::Utf8ToWide(image.message));
+  // Straight alpha to premultiplied.
+  for (size_t i = 0, n = size_t(result.FWidth) * size_t(result.FHeight); i < n; ++i) {
+    uint32_t p = result.FBits[i];
+    uint32_t a = p >> 24;
+    if (a == 255) continue;
+    auto mul = [a](uint32_t c) { return (c * a + 127) / 255; };
+    result.FBits[i] = a << 24 | mul(p >> 16 & 0xFF) << 16 | mul(p >> 8 & 0xFF) << 8 | mul(p & 0xFF);
+  }
+  FHandle = std::move(result.FHandle);
+  FBits = std::exchange(result.FBits, nullptr);
+  FWidth = result.FWidth;
+  FHeight = result.FHeight;
+}
+
+void TBitmap32::LoadFromPNGResource(HINSTANCE AInstance, const wchar_t* AName) {
+  HRSRC info = FindResourceW(AInstance, AName, MAKEINTRESOURCEW(10));  // RT_RCDATA
+  if (!info) Velqora::ThrowLastOSError();
+  HGLOBAL data = LoadResource(AInstance, info);
+  const void* bytes = data ? LockResource(data) : nullptr;
+  if (!bytes) Velqora::ThrowLastOSError();
+  LoadFromPNG(bytes, SizeofResource(AInstance, info));
+}
+
+}  // namespace Gui

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need, from Debian's archive,
+# on a machine that may have nothing. Safe to run again: it only does what is
+# missing. libpng is cross-built from Debian's source package into a cache
+# folder (BOUNTIQ_DEPS, default .deps/ of the work tree) that CMake reads.
+set -euo pipefail
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+deps=${BOUNTIQ_DEPS:-$top/.deps}
+stamp=$deps/.packages-ok
+sudo=""
+[ "$(id -u)" = 0 ] || sudo=sudo
+
+packages=(
+  wine wine32:i386 wine64 fonts-wine xvfb x11-utils x11-apps imagemagick
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  mingw-w64-i686-dev libz-mingw-w64-dev
+  cmake make googletest dpkg-dev
+)
+
+missing_packages() {
+  local p
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${db:Status-Status}\n' "$p" 2>/dev/null | grep -qx installed || echo "$p"
+  done
+}
+
+install_packages() {
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
+  # apt-get source needs a deb-src entry; mirror the binary sources.
+  local src=/etc/apt/sources.list.d/bountiq-deb-src.sources
+  if [ ! -f "$src" ] && ! grep -rqs '^\(Types:.*deb-src\|deb-src\)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+      sed 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | $sudo tee "$src" >/dev/null
+    else
+      grep -h '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' | $sudo tee "${src%.sources}.list" >/dev/null
+    fi
+  fi
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${packages[@]}"
+}
+
+build_libpng() {
+  local prefix=$deps/libpng
+  [ -f "$prefix/lib/libpng16.a" ] && return 0
+  local work=$deps/src
+  rm -rf "$work" && mkdir -p "$work"
+  # The newest source version may not be on the mirror yet: take the newest
+  # one that downloads.
+  local v fetched=""
+  for v in $(apt-cache showsrc libpng1.6 | sed -n 's/^Version: //p' | sort -rV); do
+    if (cd "$work" && apt-get source -q --download-only "libpng1.6=$v" >/dev/null 2>&1); then
+      fetched=$v; break
+    fi
+  done
+  [ -n "$fetched" ] || { echo "setup: could not fetch the libpng1.6 source package" >&2; return 1; }
+  (cd "$work" && dpkg-source -x --no-check libpng1.6_*.dsc libpng >/dev/null)
+  cmake -S "$work/libpng" -B "$work/build" -G "Unix Makefiles" \
+    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" \
+    -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+    -DPNG_TOOLS=OFF -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_FILES=ON \
+    -DCMAKE_C_FLAGS="-ffunction-sections -fdata-sections -DPNG_NO_STDIO" >/dev/null
+  cmake --build "$work/build" -j"$(nproc)" >/dev/null
+  cmake --install "$work/build" >/dev/null
+  rm -rf "$work"
+}
+
+if [ ! -f "$stamp" ] || [ -n "$(missing_packages)" ]; then
+  install_packages
+  mkdir -p "$deps" && touch "$stamp"
+fi
+build_libpng

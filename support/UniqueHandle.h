@@ -1,0 +1,106 @@
+// Owners for system handles: one template, parameterised by the release
+// function and by the value that means "no handle", with one alias per kind.
+#pragma once
+
+#include <windows.h>
+#include <cstdint>
+#include <utility>
+
+namespace Velqora {
+
+// InvalidValue is the "no handle" value as an integer (0 or -1), since a
+// pointer-typed handle such as INVALID_HANDLE_VALUE is no constant expression.
+template <typename T, auto Free, intptr_t InvalidValue = 0>
+class TUniqueHandle {
+  static T Invalid() noexcept { return reinterpret_cast<T>(InvalidValue); }
+
+public:
+  TUniqueHandle() noexcept = default;
+  explicit TUniqueHandle(T AHandle) noexcept : FHandle(AHandle) {}
+  TUniqueHandle(TUniqueHandle&& AOther) noexcept : FHandle(AOther.Release()) {}
+  TUniqueHandle& operator=(TUniqueHandle&& AOther) noexcept {
+    Reset(AOther.Release());
+    return *this;
+  }
+  TUniqueHandle(const TUniqueHandle&) = delete;
+  TUniqueHandle& operator=(const TUniqueHandle&) = delete;
+  ~TUniqueHandle() { Reset(); }
+
+  T Get() const noexcept { return FHandle; }
+  explicit operator bool() const noexcept { return FHandle != Invalid(); }
+
+  // Gives up ownership without releasing.
+  T Release() noexcept { return std::exchange(FHandle, Invalid()); }
+
+  // Releases the held handle (keeping the caller's last error intact) and
+  // takes AHandle.
+  void Reset(T AHandle = Invalid()) noexcept {
+    T old = std::exchange(FHandle, AHandle);
+    if (old != Invalid()) {
+      DWORD error = GetLastError();
+      Free(old);
+      SetLastError(error);
+    }
+  }
+
+private:
+  T FHandle = Invalid();
+};
+
+namespace detail {
+inline void CloseKernelHandle(HANDLE h) noexcept { CloseHandle(h); }
+inline void DeleteGdiObject(HGDIOBJ h) noexcept { DeleteObject(h); }
+inline void DeleteMemoryDC(HDC h) noexcept { DeleteDC(h); }
+inline void DestroyWindowHandle(HWND h) noexcept { DestroyWindow(h); }
+inline void ReleaseModule(HMODULE h) noexcept { FreeLibrary(h); }
+inline void DestroyIconHandle(HICON h) noexcept { DestroyIcon(h); }
+}  // namespace detail
+
+using TUniqueKernelHandle = TUniqueHandle<HANDLE, detail::CloseKernelHandle>;
+using TUniqueFileHandle = TUniqueHandle<HANDLE, detail::CloseKernelHandle, -1>;
+using TUniqueFont = TUniqueHandle<HFONT, detail::DeleteGdiObject>;
+using TUniqueBrush = TUniqueHandle<HBRUSH, detail::DeleteGdiObject>;
+using TUniquePen = TUniqueHandle<HPEN, detail::DeleteGdiObject>;
+using TUniqueBitmap = TUniqueHandle<HBITMAP, detail::DeleteGdiObject>;
+using TUniqueRegion = TUniqueHandle<HRGN, detail::DeleteGdiObject>;
+using TUniqueMemoryDC = TUniqueHandle<HDC, detail::DeleteMemoryDC>;
+using TUniqueWindow = TUniqueHandle<HWND, detail::DestroyWindowHandle>;
+using TUniqueModule = TUniqueHandle<HMODULE, detail::ReleaseModule>;
+using TUniqueIcon = TUniqueHandle<HICON, detail::DestroyIconHandle>;
+
+// A device context borrowed from a window with GetDC; released to it.
+class TWindowDC {
+public:
+  explicit TWindowDC(HWND AWnd) noexcept : FWnd(AWnd), FDC(GetDC(AWnd)) {}
+  ~TWindowDC() {
+    if (FDC) ReleaseDC(FWnd, FDC);
+  }
+  TWindowDC(const TWindowDC&) = delete;
+  TWindowDC& operator=(const TWindowDC&) = delete;
+  HDC Get() const noexcept { return FDC; }
+  explicit operator bool() const noexcept { return FDC != nullptr; }
+
+private:
+  HWND FWnd;
+  HDC FDC;
+};
+
+// An object selected into a device context for the lifetime of this owner;
+// the previous object is selected back before the owner goes away, so the
+// selected object can be deleted afterwards.
+class TSelectObject {
+public:
+  TSelectObject(HDC ADC, HGDIOBJ AObject) noexcept
+      : FDC(ADC), FOld(AObject ? SelectObject(ADC, AObject) : nullptr) {}
+  ~TSelectObject() {
+    if (FOld) SelectObject(FDC, FOld);
+  }
+  TSelectObject(const TSelectObject&) = delete;
+  TSelectObject& operator=(const TSelectObject&) = delete;
+
+private:
+  HDC FDC;
+  HGDIOBJ FOld;
+};
+
+}  // namespace Velqora

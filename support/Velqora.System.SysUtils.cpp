@@ -1,0 +1,163 @@
+#include "Velqora.System.SysUtils.h"
+
+#include <cwchar>
+
+namespace Velqora {
+
+const char* Exception::what() const noexcept {
+  try {
+    if (FNarrow.empty()) FNarrow = WideToUtf8(FMessage);
+    return FNarrow.c_str();
+  } catch (...) {
+    return "Exception";
+  }
+}
+
+std::string WideToUtf8(std::wstring_view AText) {
+  if (AText.empty()) return {};
+  int size = WideCharToMultiByte(CP_UTF8, 0, AText.data(), int(AText.size()), nullptr, 0, nullptr, nullptr);
+  std::string result(size_t(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, AText.data(), int(AText.size()), result.data(), size, nullptr, nullptr);
+  return result;
+}
+
+std::wstring Utf8ToWide(std::string_view AText) {
+  if (AText.empty()) return {};
+  int size = MultiByteToWideChar(CP_UTF8, 0, AText.data(), int(AText.size()), nullptr, 0);
+  std::wstring result(size_t(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, AText.data(), int(AText.size()), result.data(), size);
+  return result;
+}
+
+namespace {
+
+[[noreturn]] void FormatError(std::wstring_view AFormat) {
+  throw Exception(L"Format '" + std::wstring(AFormat) + L"' invalid or incompatible with argument");
+}
+
+// Digits of V in base 10 or 16 (upper case), at least APrecision of them.
+std::wstring Digits(uint64_t V, unsigned ABase, int APrecision) {
+  wchar_t buffer[24];
+  wchar_t* p = buffer + 24;
+  do {
+    unsigned d = unsigned(V % ABase);
+    *--p = wchar_t(d < 10 ? L'0' + d : L'A' + d - 10);
+    V /= ABase;
+  } while (V);
+  std::wstring result(p, buffer + 24);
+  if (APrecision > int(result.size())) result.insert(0, size_t(APrecision) - result.size(), L'0');
+  return result;
+}
+
+}  // namespace
+
+std::wstring Format(std::wstring_view AFormat, std::span<const TFormatArg> AArgs) {
+  std::wstring result;
+  result.reserve(AFormat.size() + 16);
+  size_t next = 0;  // argument taken by a specifier without an index
+  for (size_t i = 0; i < AFormat.size(); ++i) {
+    wchar_t c = AFormat[i];
+    if (c != L'%') {
+      result += c;
+      continue;
+    }
+    if (++i >= AFormat.size()) FormatError(AFormat);
+    if (AFormat[i] == L'%') {
+      result += L'%';
+      continue;
+    }
+    // [index:][-][width][.precision]type
+    auto number = [&](int& AValue) {
+      bool any = false;
+      AValue = 0;
+      while (i < AFormat.size() && AFormat[i] >= L'0' && AFormat[i] <= L'9') {
+        AValue = AValue * 10 + (AFormat[i++] - L'0');
+        if (AValue > 4096) FormatError(AFormat);
+        any = true;
+      }
+      return any;
+    };
+    int value = 0;
+    size_t start = i;
+    if (number(value) && i < AFormat.size() && AFormat[i] == L':') {
+      next = size_t(value);
+      ++i;
+    } else {
+      i = start;
+    }
+    bool left = i < AFormat.size() && AFormat[i] == L'-';
+    if (left) ++i;
+    int width = 0, precision = -1;
+    number(width);
+    if (i < AFormat.size() && AFormat[i] == L'.') {
+      ++i;
+      if (!number(precision)) FormatError(AFormat);
+    }
+    if (i >= AFormat.size() || next >= AArgs.size()) FormatError(AFormat);
+    const TFormatArg& arg = AArgs[next++];
+    std::wstring field;
+    switch (AFormat[i] | 0x20) {  // letter case does not matter
+      case L's':
+        if (!std::holds_alternative<std::wstring>(arg)) FormatError(AFormat);
+        field = std::get<std::wstring>(arg);
+        if (precision >= 0 && size_t(precision) < field.size()) field.resize(size_t(precision));
+        break;
+      case L'd':
+        if (auto p = std::get_if<int64_t>(&arg)) {
+          field = Digits(*p < 0 ? 0 - uint64_t(*p) : uint64_t(*p), 10, precision);
+          if (*p < 0) field.insert(0, 1, L'-');
+        } else if (auto u = std::get_if<uint64_t>(&arg)) {
+          field = Digits(*u, 10, precision);
+        } else {
+          FormatError(AFormat);
+        }
+        break;
+      case L'u':
+      case L'x': {
+        uint64_t v;
+        if (auto p = std::get_if<int64_t>(&arg))
+          v = uint64_t(uint32_t(*p));  // a negative number shows as its 32-bit pattern
+        else if (auto u = std::get_if<uint64_t>(&arg))
+          v = *u;
+        else
+          FormatError(AFormat);
+        field = Digits(v, (AFormat[i] | 0x20) == L'x' ? 16 : 10, precision);
+        break;
+      }
+      default:
+        FormatError(AFormat);
+    }
+    if (int(field.size()) < width) {
+      size_t pad = size_t(width) - field.size();
+      if (left)
+        field.append(pad, L' ');
+      else
+        field.insert(0, pad, L' ');
+    }
+    result += field;
+  }
+  return result;
+}
+
+std::wstring SysErrorMessage(DWORD ACode) {
+  wchar_t* buffer = nullptr;
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                    FORMAT_MESSAGE_IGNORE_INSERTS,
+                                nullptr, ACode, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring result;
+  if (buffer) {
+    result.assign(buffer, length);
+    LocalFree(buffer);
+  }
+  while (!result.empty() && (result.back() <= L' ' || result.back() == L'.')) result.pop_back();
+  return result;
+}
+
+void ThrowOSError(DWORD ACode) {
+  if (ACode == 0) throw ESystemError(L"A call to an OS function failed", 0);
+  throw ESystemError(Format(L"System Error.  Code: %d.\r\n%s", {int64_t(ACode), SysErrorMessage(ACode)}), ACode);
+}
+
+void ThrowLastOSError() { ThrowOSError(GetLastError()); }
+
+}  // namespace Velqora

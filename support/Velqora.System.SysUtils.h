@@ -1,0 +1,70 @@
+// Small system-level helpers shared by the whole program: the exception
+// hierarchy, raising failed system calls, the positional format function and
+// the system's text for an error code.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <exception>
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <variant>
+
+namespace Velqora {
+
+// Base of every exception the program raises; carries a UTF-16 message.
+class Exception : public std::exception {
+public:
+  explicit Exception(std::wstring AMessage) : FMessage(std::move(AMessage)) {}
+  const std::wstring& Message() const noexcept { return FMessage; }
+  // UTF-8 form of the message, for code that only knows std::exception.
+  const char* what() const noexcept override;
+
+private:
+  std::wstring FMessage;
+  mutable std::string FNarrow;
+};
+
+// A component the program needs cannot be initialised.
+class EVelqoraInitException : public Exception {
+public:
+  using Exception::Exception;
+};
+
+// A failed system call.
+class ESystemError : public Exception {
+public:
+  ESystemError(std::wstring AMessage, DWORD ACode) : Exception(std::move(AMessage)), ErrorCode(ACode) {}
+  DWORD ErrorCode;
+};
+
+// One argument of Format: a number or a text.
+using TFormatArg = std::variant<int64_t, uint64_t, std::wstring>;
+
+// Positional format: "%0:s" and "%1:s" take the first and second argument,
+// plain specifiers the argument after the last one used; %s, %d, %u and %x
+// (upper-case hexadecimal) with optional "-", width and precision
+// ("%.8x" pads to eight digits); "%%" is a percent sign. A specifier that does
+// not fit its argument, or that has none, raises Exception.
+std::wstring Format(std::wstring_view AFormat, std::span<const TFormatArg> AArgs);
+inline std::wstring Format(std::wstring_view AFormat, std::initializer_list<TFormatArg> AArgs) {
+  return Format(AFormat, std::span<const TFormatArg>(AArgs.begin(), AArgs.size()));
+}
+
+// The system's message text for an error code, without trailing blanks,
+// control characters and full stops; empty when the system has none.
+std::wstring SysErrorMessage(DWORD ACode);
+
+// Raise ESystemError for ACode: "System Error.  Code: %d." CR LF and the
+// system's text, or "A call to an OS function failed" for code 0.
+[[noreturn]] void ThrowOSError(DWORD ACode);
+// ThrowOSError with GetLastError().
+[[noreturn]] void ThrowLastOSError();
+
+// Converts between UTF-16 and UTF-8.
+std::string WideToUtf8(std::wstring_view AText);
+std::wstring Utf8ToWide(std::string_view AText);
+
+}  // namespace Velqora

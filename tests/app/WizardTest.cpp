@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include "GuiTestSupport.h"
+#include "Project.VCL.Common.h"
+#include "TestSupport.h"
+#include "uGUILocalizer.h"
+#include "uInstaller.h"
+#include "ufmMain.h"
+
+using namespace Gui;
+using Project::VCL::VCLCommon;
+using Testing::PumpUntil;
+using ufmMain::TfmMain;
+using uGUIGlobals::TWrapperPages;
+
+namespace ufmMain {
+// Reaches the controller's private page switch.
+struct TfmMainProbe {
+  static void SetCurrentPage(TfmMain& AForm, TWrapperPages APage) { AForm.SetCurrentPage(APage); }
+};
+}  // namespace ufmMain
+
+namespace {
+
+class WizardTest : public Testing::GuiTest {
+protected:
+  void SetUp() override {
+    VCLCommon::Start();
+    uInstaller::Start();
+    GuiTest::SetUp();
+  }
+  void TearDown() override {
+    GuiTest::TearDown();
+    TfmMain::OfferPredicate = SavedPredicate;
+    uInstaller::Stop();
+    VCLCommon::Stop();
+  }
+
+  // The main form, shown, with the offer available or not.
+  TfmMain* Open(bool AOffer) {
+    TfmMain::OfferPredicate = AOffer ? +[] { return true; } : +[] { return false; };
+    auto form = new TfmMain(App.get());
+    form->Show();
+    EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(form->GetHandle()) && form->btnNext->Focused(); }));
+    return form;
+  }
+
+  // Page forms the main form owns.
+  static int PageForms(TfmMain& AForm) {
+    int count = 0;
+    for (int i = 0; i < AForm.ComponentCount(); ++i) count += dynamic_cast<TForm*>(AForm.GetComponent(i)) != nullptr;
+    return count;
+  }
+
+  bool (*SavedPredicate)() = TfmMain::OfferPredicate;
+};
+
+enum class TStep { Next, Decline, CloseBox, SystemMenu, AltF4 };
+
+const char* StepName(TStep AStep) {
+  static const char* const names[] = {"Next", "Decline", "close box", "system menu", "Alt+F4"};
+  return names[int(AStep)];
+}
+
+struct TOutcomeCase {
+  bool Offer;
+  std::vector<TStep> Steps;
+  bool InstallAction, InstallOffer;
+};
+
+TEST_F(WizardTest, EachWayOfEndingTheWizardGivesItsFlags) {
+  std::vector<TOutcomeCase> cases = {
+      {false, {TStep::Next}, true, false},
+      {true, {TStep::Next, TStep::Next}, true, true},
+      {true, {TStep::Next, TStep::Decline}, true, false},
+  };
+  for (TStep close : {TStep::CloseBox, TStep::SystemMenu, TStep::AltF4}) {
+    cases.push_back({false, {close}, false, false});
+    cases.push_back({true, {close}, false, false});
+    cases.push_back({true, {TStep::Next, close}, false, false});
+  }
+  for (const auto& c : cases) {
+    std::string trace = c.Offer ? "offer:" : "no offer:";
+    for (TStep s : c.Steps) trace += std::string(" ") + StepName(s);
+    SCOPED_TRACE(trace);
+    uInstaller::Start();
+    NewApplication();
+    TfmMain* form = Open(c.Offer);
+    HWND wnd = form->GetHandle();
+    for (size_t i = 0; i < c.Steps.size(); ++i) {
+      TWrapperPages before = form->GetCurrentPage();
+      switch (c.Steps[i]) {
+        case TStep::Next: Testing::ClickWindow(form->btnNext->GetHandle()); break;
+        case TStep::Decline: Testing::ClickWindow(form->btnCancel->GetHandle()); break;
+        case TStep::CloseBox: {
+          POINT p;
+          ASSERT_TRUE(Testing::FindCloseBox(wnd, p));
+          Testing::ClickAt(p.x, p.y);
+          break;
+        }
+        case TStep::SystemMenu: PostMessageW(wnd, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+        case TStep::AltF4: Testing::PressKeys({VK_MENU, VK_F4}); break;
+      }
+      if (i + 1 < c.Steps.size()) {
+        ASSERT_TRUE(PumpUntil([&] { return form->GetCurrentPage() != before; }));
+      }
+    }
+    ASSERT_TRUE(PumpUntil([&] { return App->GetTerminated(); }));
+    EXPECT_EQ(uInstaller::InstallAction, c.InstallAction);
+    EXPECT_EQ(uInstaller::InstallOffer, c.InstallOffer);
+  }
+}
+
+TEST_F(WizardTest, WindowAndFooterHaveTheirFixedGeometry) {
+  TfmMain* form = Open(true);
+  HWND wnd = form->GetHandle();
+  RECT client;
+  GetClientRect(wnd, &client);
+  EXPECT_EQ(client.right, 545);
+  EXPECT_EQ(client.bottom, 380);
+  LONG style = GetWindowLongW(wnd, GWL_STYLE);
+  EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX),
+            WS_CAPTION | WS_SYSMENU);
+  EXPECT_TRUE(GetWindowLongW(wnd, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+  RECT window;
+  GetWindowRect(wnd, &window);
+  EXPECT_NEAR((window.left + window.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+  EXPECT_NEAR((window.top + window.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+  wchar_t title[64];
+  GetWindowTextW(wnd, title, 64);
+  EXPECT_STREQ(title, L"Bountiq - Software Installation");
+
+  RECT footer = Testing::WindowRectIn(form->pnFooter->GetHandle(), wnd);
+  EXPECT_EQ(footer.top, 330);
+  EXPECT_EQ(footer.bottom, 380);
+  EXPECT_EQ(footer.right - footer.left, 545);
+  RECT content = Testing::WindowRectIn(form->GetCurrentPagePanel()->GetHandle(), wnd);
+  EXPECT_EQ(content.bottom - content.top, 330);
+  EXPECT_EQ(content.right - content.left, 545);
+
+  struct TPageGeometry {
+    TWrapperPages Page;
+    int NextWidth;
+    bool CancelShown;
+    const wchar_t* NextCaption;
+  };
+  for (const TPageGeometry& g : {TPageGeometry{TWrapperPages::wpActionActive, 110, false, L"Next"},
+                                 TPageGeometry{TWrapperPages::wpGetOffer, 150, true, L"Agree and Install"}}) {
+    SCOPED_TRACE(int(g.Page));
+    if (form->GetCurrentPage() != g.Page) {
+      Testing::ClickWindow(form->btnNext->GetHandle());
+      ASSERT_TRUE(PumpUntil([&] { return form->GetCurrentPage() == g.Page; }));
+    }
+    RECT next = Testing::WindowRectIn(form->btnNext->GetHandle(), wnd);
+    EXPECT_EQ(next.bottom - next.top, 32);
+    EXPECT_EQ(next.top, 330 + 8);
+    EXPECT_EQ(next.right, 545 - 15);
+    EXPECT_EQ(next.right - next.left, g.NextWidth);
+    EXPECT_EQ(form->btnNext->GetCaption(), g.NextCaption);
+    EXPECT_EQ(form->btnNext->IsBlueStyle(), g.CancelShown);
+    EXPECT_EQ(form->btnNext->Font().GetHeight(), -13);
+    EXPECT_EQ(IsWindowVisible(form->btnCancel->GetHandle()) != FALSE, g.CancelShown);
+    if (g.CancelShown) {
+      RECT cancel = Testing::WindowRectIn(form->btnCancel->GetHandle(), wnd);
+      EXPECT_EQ(cancel.right - cancel.left, 110);
+      EXPECT_EQ(cancel.right, next.left - 15);
+      EXPECT_EQ(cancel.top, next.top);
+      EXPECT_EQ(cancel.bottom - cancel.top, 32);
+      EXPECT_EQ(form->btnCancel->GetCaption(), L"Decline");
+    }
+  }
+  EXPECT_EQ(form->btnNext->GetTabOrder(), 0);
+  EXPECT_EQ(form->btnCancel->GetTabOrder(), 1);
+}
+
+TEST_F(WizardTest, CreationAppliesColoursFontAndShowsTheWelcomePage) {
+  TfmMain* form = Open(false);
+  EXPECT_EQ(form->GetColor(), RGBColor(45, 169, 211));
+  EXPECT_EQ(form->pnFooter->GetColor(), RGBColor(240, 240, 240));
+  EXPECT_TRUE(form->Font().SameAs(VCLCommon::DefaultFont()));
+  EXPECT_EQ(form->GetCurrentPage(), TWrapperPages::wpActionActive);
+  // The welcome page's panel takes the main window's colour.
+  EXPECT_EQ(form->GetCurrentPagePanel()->GetColor(), RGBColor(45, 169, 211));
+  EXPECT_EQ(form->GetCurrentPagePanel()->GetOwner(), form->GetCurrentPageForm());
+  EXPECT_EQ(form->GetCurrentPagePanel()->GetParent(), form);
+  EXPECT_TRUE(uInstaller::InstallAction);
+  EXPECT_FALSE(uInstaller::InstallOffer);  // no offer on this machine
+}
+
+TEST_F(WizardTest, OnePageFormAtATimeAndAskingForTheShownPageDoesNothing) {
+  TfmMain* form = Open(true);
+  EXPECT_EQ(PageForms(*form), 1);
+  TForm* welcome = form->GetCurrentPageForm();
+
+  form->btnNext->SetWidth(77);  // touched only by a real page change
+  form->btnNext->SetCaption(L"unchanged");
+  ufmMain::TfmMainProbe::SetCurrentPage(*form, TWrapperPages::wpActionActive);
+  EXPECT_EQ(form->GetCurrentPageForm(), welcome);
+  EXPECT_EQ(PageForms(*form), 1);
+  EXPECT_EQ(form->btnNext->GetWidth(), 77);
+  EXPECT_EQ(form->btnNext->GetCaption(), L"unchanged");
+
+  ufmMain::TfmMainProbe::SetCurrentPage(*form, TWrapperPages::wpGetOffer);
+  EXPECT_EQ(PageForms(*form), 1);
+  EXPECT_NE(form->GetCurrentPageForm(), welcome);
+  EXPECT_EQ(form->GetCurrentPagePanel()->GetColor(), clWhite);  // the offer page's own colour
+
+  ufmMain::TfmMainProbe::SetCurrentPage(*form, TWrapperPages::wpActionActive);
+  EXPECT_EQ(PageForms(*form), 1);
+
+  ufmMain::TfmMainProbe::SetCurrentPage(*form, TWrapperPages::wpNone);
+  EXPECT_EQ(PageForms(*form), 0);
+  EXPECT_EQ(form->GetCurrentPagePanel(), nullptr);
+  EXPECT_EQ(form->GetCurrentPageForm(), nullptr);
+}
+
+TEST_F(WizardTest, FreeingTheMainFormFreesThePageWithItsPanel) {
+  TfmMain* form = Open(false);
+  TPanel* panel = form->GetCurrentPagePanel();
+  HWND panelWnd = panel->GetHandle();
+  delete form;
+  EXPECT_FALSE(IsWindow(panelWnd));
+  EXPECT_EQ(App->ComponentCount(), 0);
+}
+
+}  // namespace

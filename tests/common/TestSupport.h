@@ -1,0 +1,35 @@
+// Helpers for tests that drive real windows: waiting for a condition with a
+// bound while messages are processed, and real mouse and keyboard input.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace Testing {
+
+// Processes messages until ACondition holds or ATimeoutMs has passed;
+// answers whether it holds.
+bool PumpUntil(const std::function<bool()>& ACondition, DWORD ATimeoutMs = 10000);
+// Processes the messages that are waiting now.
+void PumpPending();
+
+// A left click at screen point (AX, AY), through the system's input queue.
+void ClickAt(int AX, int AY);
+// A left click in the middle of AWnd.
+void ClickWindow(HWND AWnd);
+// Presses the keys in order and releases them in reverse (Alt+F4:
+// {VK_MENU, VK_F4}).
+void PressKeys(std::initializer_list<WORD> AKeys);
+// The screen point in AWnd's title bar where the close box is, found by
+// hit-testing; false when there is none.
+bool FindCloseBox(HWND AWnd, POINT& APoint);
+
+// RECT of AWnd's window in the client coordinates of AReference.
+RECT WindowRectIn(HWND AWnd, HWND AReference);
+
+// Windows path of a file of the build (a Linux path under Wine's Z: drive).
+std::wstring BuildPath(const char* ALinuxPath);
+
+}  // namespace Testing

@@ -1,0 +1,114 @@
+// Runs the real wrapper executable as a user would start it.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestSupport.h"
+#include "UniqueHandle.h"
+
+using Velqora::TUniqueKernelHandle;
+
+namespace {
+
+const wchar_t* const Title = L"Bountiq - Software Installation";
+
+// The process's own DPI awareness must not distort what it reads of the
+// wrapper's window.
+void BecomeDpiAware() {
+  using TSetProcessDPIAware = BOOL(WINAPI*)();
+  auto set = reinterpret_cast<TSetProcessDPIAware>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDPIAware")));
+  if (set) set();
+}
+
+struct TWrapperRun {
+  TUniqueKernelHandle Process;
+  DWORD ProcessId = 0;
+  HWND Window = nullptr;
+};
+
+// Starts the wrapper and waits for its wizard window.
+TWrapperRun StartWrapper() {
+  TWrapperRun run;
+  std::wstring exe = Testing::BuildPath(BOUNTIQ_WRAPPER_EXE);
+  std::wstring command = L"\"" + exe + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    ADD_FAILURE() << "CreateProcess failed: " << GetLastError();
+    return run;
+  }
+  CloseHandle(pi.hThread);
+  run.Process.Reset(pi.hProcess);
+  run.ProcessId = pi.dwProcessId;
+  Testing::PumpUntil(
+      [&] {
+        HWND wnd = FindWindowW(nullptr, Title);
+        DWORD pid = 0;
+        if (wnd) GetWindowThreadProcessId(wnd, &pid);
+        if (pid == run.ProcessId && IsWindowVisible(wnd)) run.Window = wnd;
+        return run.Window != nullptr || WaitForSingleObject(run.Process.Get(), 0) == WAIT_OBJECT_0;
+      },
+      30000);
+  return run;
+}
+
+// Closes the wizard with the close box's message and answers the exit code.
+DWORD CloseAndWait(TWrapperRun& ARun) {
+  PostMessageW(ARun.Window, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(ARun.Process.Get(), 30000) != WAIT_OBJECT_0) {
+    TerminateProcess(ARun.Process.Get(), 99);
+    return DWORD(-1);
+  }
+  DWORD code = 1;
+  GetExitCodeProcess(ARun.Process.Get(), &code);
+  return code;
+}
+
+void SetScreenDpi(DWORD ADpi) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&ADpi), sizeof(ADpi));
+  RegCloseKey(key);
+}
+
+TEST(Wrapper, ShowsTheWizardAndEndsWithExitCodeZeroWhenClosed) {
+  BecomeDpiAware();
+  TWrapperRun run = StartWrapper();
+  ASSERT_TRUE(run.Window) << "no wizard window";
+  wchar_t title[64] = {};
+  GetWindowTextW(run.Window, title, 64);
+  EXPECT_STREQ(title, Title);
+  RECT client;
+  GetClientRect(run.Window, &client);
+  EXPECT_EQ(client.right, 545);
+  EXPECT_EQ(client.bottom, 380);
+  EXPECT_EQ(CloseAndWait(run), 0u);
+}
+
+TEST(Wrapper, KeepsItsClientSizeAtHighDpi) {
+  BecomeDpiAware();
+  struct TMeasure {
+    RECT Client, Window;
+  };
+  auto measure = [](DWORD ADpi, TMeasure& AResult) {
+    SetScreenDpi(ADpi);
+    TWrapperRun run = StartWrapper();
+    ASSERT_TRUE(run.Window) << "no wizard window at " << ADpi << " DPI";
+    GetClientRect(run.Window, &AResult.Client);
+    GetWindowRect(run.Window, &AResult.Window);
+    EXPECT_EQ(CloseAndWait(run), 0u);
+  };
+  TMeasure normal{}, high{};
+  measure(144, high);
+  measure(96, normal);
+  EXPECT_EQ(high.Client.right, 545);
+  EXPECT_EQ(high.Client.bottom, 380);
+  // The frame did grow with the DPI, so the setting took effect.
+  EXPECT_GT(high.Window.bottom - high.Window.top, normal.Window.bottom - normal.Window.top);
+}
+
+}  // namespace

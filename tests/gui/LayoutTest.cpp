@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include "ExtCtrls.h"
+#include "GuiTestSupport.h"
+
+using namespace Gui;
+
+namespace {
+
+struct TChildSpec {
+  TAlign Align;
+  int Width, Height;
+  TMargins Margins;  // used when not all zero
+  bool Visible;
+};
+
+struct TLayoutCase {
+  const char* Name;
+  std::vector<TChildSpec> Children;
+  std::vector<RECT> Expected;  // bounds of each child, in order
+};
+
+TEST(Layout, AlignsChildrenInCreationOrderWithMargins) {
+  const TMargins none{0, 0, 0, 0};
+  const TLayoutCase cases[] = {
+      {"top then bottom then client",
+       {{TAlign::alTop, 10, 20, none, true}, {TAlign::alBottom, 10, 30, none, true},
+        {TAlign::alClient, 0, 0, none, true}},
+       {{0, 0, 200, 20}, {0, 70, 200, 100}, {0, 20, 200, 70}}},
+      {"client is laid out last whatever its order",
+       {{TAlign::alClient, 0, 0, none, true}, {TAlign::alBottom, 10, 50, none, true}},
+       {{0, 0, 200, 50}, {0, 50, 200, 100}}},
+      {"two right-aligned: the first is rightmost",
+       {{TAlign::alRight, 110, 5, {0, 8, 15, 8}, true}, {TAlign::alRight, 110, 5, {0, 8, 15, 8}, true}},
+       {{75, 8, 185, 92}, {-50, 8, 60, 92}}},
+      {"a hidden control takes no space",
+       {{TAlign::alRight, 50, 5, none, false}, {TAlign::alRight, 40, 5, none, true}},
+       {{0, 0, 50, 5}, {160, 0, 200, 100}}},  // the hidden one is not moved either
+      {"left and right share what top and bottom leave",
+       {{TAlign::alLeft, 30, 0, {1, 2, 3, 4}, true}, {TAlign::alTop, 0, 10, none, true},
+        {TAlign::alRight, 20, 0, none, true}},
+       {{1, 12, 31, 96}, {0, 0, 200, 10}, {180, 10, 200, 100}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TComponent owner(nullptr);
+    auto parent = new TPanel(&owner);
+    parent->SetBounds(0, 0, 200, 100);
+    std::vector<TControl*> children;
+    for (const auto& spec : c.Children) {
+      auto child = new TPanel(&owner);
+      child->SetVisible(spec.Visible);
+      child->SetBounds(0, 0, spec.Width, spec.Height);
+      const TMargins& m = spec.Margins;
+      if (m.Left || m.Top || m.Right || m.Bottom) {
+        child->SetAlignWithMargins(true);
+        child->SetMargins(m.Left, m.Top, m.Right, m.Bottom);
+      }
+      child->SetAlign(spec.Align);
+      child->SetParent(parent);
+      children.push_back(child);
+    }
+    for (size_t i = 0; i < children.size(); ++i) {
+      RECT r = children[i]->GetBoundsRect();
+      const RECT& e = c.Expected[i];
+      EXPECT_TRUE(EqualRect(&r, &e)) << "child " << i << ": " << r.left << "," << r.top << "," << r.right << ","
+                                     << r.bottom;
+    }
+  }
+}
+
+TEST(Layout, FollowsSizeVisibilityAndPaddingChanges) {
+  TComponent owner(nullptr);
+  auto parent = new TPanel(&owner);
+  parent->SetBounds(0, 0, 200, 50);
+  auto first = new TPanel(&owner);
+  first->SetParent(parent);
+  first->SetAlign(TAlign::alRight);
+  first->SetWidth(50);
+  auto second = new TPanel(&owner);
+  second->SetParent(parent);
+  second->SetAlign(TAlign::alRight);
+  second->SetWidth(40);
+  EXPECT_EQ(second->GetLeft(), 110);
+
+  first->SetWidth(80);  // the neighbour moves along
+  EXPECT_EQ(first->GetLeft(), 120);
+  EXPECT_EQ(second->GetLeft(), 80);
+
+  first->SetVisible(false);
+  EXPECT_EQ(second->GetLeft(), 160);
+
+  parent->SetWidth(300);
+  EXPECT_EQ(second->GetLeft(), 260);
+
+  parent->SetPadding(0, 0, 10, 2);
+  EXPECT_EQ(second->GetLeft(), 250);
+  EXPECT_EQ(second->GetHeight(), 48);
+}
+
+}  // namespace

@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include "ExtCtrls.h"
+#include "GuiTestSupport.h"
+#include "Velqora.System.SysUtils.h"
+
+using namespace Gui;
+using Testing::Rgb;
+using Testing::TRenderTarget;
+
+namespace {
+
+// 2 x 2 RGBA: opaque red, white at alpha 128 / transparent, opaque blue.
+const unsigned char SmallPng[] = {
+    0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00, 0x00, 0x00,
+    0x02, 0x00, 0x00, 0x00, 0x02, 0x08, 0x06, 0x00, 0x00, 0x00, 0x72, 0xB6, 0x0D, 0x24, 0x00, 0x00, 0x00, 0x14, 0x49,
+    0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0xF8, 0xCF, 0xC0, 0xF0, 0x1F, 0x08, 0x1A, 0x18, 0x20, 0xE0, 0xFF, 0x7F, 0x00,
+    0x4A, 0xCC, 0x07, 0x7A, 0xAB, 0x63, 0x94, 0xE7, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60,
+    0x82};
+
+TEST(Bitmap32, DecodesPngToPremultipliedAlpha) {
+  TBitmap32 bitmap;
+  bitmap.LoadFromPNG(SmallPng, sizeof(SmallPng));
+  ASSERT_EQ(bitmap.GetWidth(), 2);
+  ASSERT_EQ(bitmap.GetHeight(), 2);
+  EXPECT_EQ(bitmap.ScanLine(0)[0], 0xFFFF0000u);  // opaque red
+  EXPECT_EQ(bitmap.ScanLine(0)[1], 0x80808080u);  // white at half alpha, premultiplied
+  EXPECT_EQ(bitmap.ScanLine(1)[0], 0x00000000u);  // transparent
+  EXPECT_EQ(bitmap.ScanLine(1)[1], 0xFF0000FFu);  // opaque blue
+}
+
+TEST(Bitmap32, RejectsDamagedPngAndKeepsWhatItHad) {
+  TBitmap32 bitmap;
+  bitmap.LoadFromPNG(SmallPng, sizeof(SmallPng));
+  std::vector<unsigned char> damaged(SmallPng, SmallPng + sizeof(SmallPng));
+  damaged[45] ^= 0xFF;  // inside the compressed pixels
+  const std::vector<std::vector<unsigned char>> inputs = {
+      {},
+      {SmallPng, SmallPng + 20},  // cut in the header
+      damaged,
+      {'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g'},
+  };
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_THROW(bitmap.LoadFromPNG(inputs[i].data(), inputs[i].size()), Velqora::Exception);
+    EXPECT_EQ(bitmap.GetWidth(), 2);
+    EXPECT_EQ(bitmap.ScanLine(0)[0], 0xFFFF0000u);
+  }
+}
+
+TEST(Canvas, DrawsWithItsObjectsAndGivesTheDeviceContextBack) {
+  TRenderTarget target(20, 10);
+  HGDIOBJ font = GetCurrentObject(target.DC.Get(), OBJ_FONT);
+  HGDIOBJ brush = GetCurrentObject(target.DC.Get(), OBJ_BRUSH);
+  {
+    TCanvas canvas;
+    canvas.SetHandle(target.DC.Get());
+    canvas.Brush().SetColor(RGBColor(10, 20, 30));
+    canvas.FillRect({0, 0, 10, 10});
+    canvas.Brush().SetColor(RGBColor(200, 100, 50));  // selected again at the next use
+    canvas.FillRect({10, 0, 20, 10});
+    canvas.TextExtent(L"x");
+    canvas.SetHandle(nullptr);
+  }
+  EXPECT_EQ(target.Pixel(5, 5), Rgb(10, 20, 30));
+  EXPECT_EQ(target.Pixel(15, 5), Rgb(200, 100, 50));
+  EXPECT_EQ(GetCurrentObject(target.DC.Get(), OBJ_FONT), font);
+  EXPECT_EQ(GetCurrentObject(target.DC.Get(), OBJ_BRUSH), brush);
+}
+
+TEST(Canvas, RefusesToDrawWithoutDeviceContext) {
+  TCanvas canvas;
+  EXPECT_THROW(canvas.FillRect({0, 0, 1, 1}), Velqora::Exception);
+}
+
+class PaintTest : public Testing::GuiTest {};
+
+TEST_F(PaintTest, DoubleBufferedControlDrawsOnlyTheBufferedErase) {
+  TForm form(nullptr);
+  auto panel = new TPanel(&form);
+  panel->SetParent(&form);
+  panel->SetColor(RGBColor(255, 0, 0));
+  panel->SetDoubleBuffered(true);
+  TRenderTarget target(4, 4);
+  target.Fill(0);
+  HDC dc = target.DC.Get();
+  // The system's own erase: device context in WParam, something else in LParam.
+  EXPECT_EQ(panel->Perform(WM_ERASEBKGND, WPARAM(dc), 0), 1);
+  EXPECT_EQ(target.Pixel(1, 1), 0u);
+  // The buffered erase: the buffer in both.
+  EXPECT_EQ(panel->Perform(WM_ERASEBKGND, WPARAM(dc), LPARAM(dc)), 1);
+  EXPECT_EQ(target.Pixel(1, 1), Rgb(255, 0, 0));
+
+  panel->SetDoubleBuffered(false);  // unbuffered controls draw any erase
+  panel->SetColor(RGBColor(0, 255, 0));
+  panel->Perform(WM_ERASEBKGND, WPARAM(dc), 0);
+  EXPECT_EQ(target.Pixel(1, 1), Rgb(0, 255, 0));
+}
+
+TEST_F(PaintTest, ParentBackgroundIsThePartOfTheParentUnderTheControl) {
+  TForm form(nullptr);
+  form.SetColor(RGBColor(1, 2, 3));
+  auto panel = new TPanel(&form);
+  panel->SetParent(&form);
+  panel->SetBounds(10, 10, 4, 4);
+  panel->SetColor(RGBColor(255, 255, 255));
+  panel->SetParentBackground(true);
+  TRenderTarget target(4, 4);
+  panel->Perform(WM_ERASEBKGND, WPARAM(target.DC.Get()), 0);
+  EXPECT_EQ(target.Pixel(0, 0), Rgb(1, 2, 3));
+  POINT origin;
+  GetWindowOrgEx(target.DC.Get(), &origin);
+  EXPECT_EQ(origin.x, 0);  // the origin is given back
+}
+
+TEST_F(PaintTest, GraphicChildrenPaintAtTheirPlaceImageCentredShapeAsLine) {
+  TForm form(nullptr);
+  form.SetColor(RGBColor(0, 0, 0));
+  auto panel = new TPanel(&form);
+  panel->SetParent(&form);
+  panel->SetBevelOuter(TBevelCut::bvNone);
+  panel->SetParentColor(true);
+  panel->SetBounds(0, 0, 40, 20);
+
+  auto image = new TImage(&form);
+  image->SetParent(panel);
+  image->SetBounds(2, 2, 10, 10);
+  image->SetCenter(true);
+  image->Picture().LoadFromPNG(SmallPng, sizeof(SmallPng));  // 2 x 2 at (4, 4) inside the image
+
+  auto line = new TShape(&form);
+  line->SetParent(panel);
+  line->SetBounds(20, 15, 10, 1);
+  line->Pen().SetColor(clWhite);
+
+  TRenderTarget target(40, 20);
+  HDC dc = target.DC.Get();
+  panel->Perform(WM_ERASEBKGND, WPARAM(dc), LPARAM(dc));
+  panel->Perform(WM_PAINT, WPARAM(dc), 0);  // painting a copy
+  EXPECT_EQ(target.Pixel(6, 6), Rgb(255, 0, 0));
+  EXPECT_EQ(target.Pixel(7, 6), Rgb(128, 128, 128));  // half-white over black
+  EXPECT_EQ(target.Pixel(6, 7), Rgb(0, 0, 0));
+  EXPECT_EQ(target.Pixel(7, 7), Rgb(0, 0, 255));
+  EXPECT_EQ(target.Pixel(5, 5), Rgb(0, 0, 0));
+  for (int x = 20; x < 30; ++x) EXPECT_EQ(target.Pixel(x, 15), Rgb(255, 255, 255)) << x;
+  EXPECT_EQ(target.Pixel(19, 15), Rgb(0, 0, 0));
+  EXPECT_EQ(target.Pixel(25, 14), Rgb(0, 0, 0));
+}
+
+}  // namespace
