@@ -331,7 +331,7 @@ void TWinControl::CreateWnd() {
   TCreateParams params;
   CreateParams(params);
   // A class style of its own needs a class of its own.
-  if (params.ClassStyle != CS_DBLCLKS) params.WinClassName += L"." + std::to_wstring(params.ClassStyle);
+  if (params.ClassStyle != CS_DBLCLKS) params.WinClassName += Velqora::Format(L".%x", {uint64_t(params.ClassStyle)});
   EnsureWindowClass(params);
   ControlState |= csCreating;
   CreatingControl = this;

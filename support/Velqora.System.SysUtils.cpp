@@ -1,24 +1,20 @@
 #include "Velqora.System.SysUtils.h"
 
 #include <cwchar>
+#include <new>
 
 namespace Velqora {
 
 const char* Exception::what() const noexcept {
-  try {
-    if (FNarrow.empty()) FNarrow = WideToUtf8(FMessage);
-    return FNarrow.c_str();
-  } catch (...) {
-    return "Exception";
+  if (!FNarrow) {
+    int size = WideCharToMultiByte(CP_UTF8, 0, FMessage.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::shared_ptr<char[]> text(new (std::nothrow) char[size_t(size > 0 ? size : 1)]);
+    if (!text) return "Exception";
+    text[0] = '\0';
+    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, FMessage.c_str(), -1, text.get(), size, nullptr, nullptr);
+    FNarrow = std::move(text);
   }
-}
-
-std::string WideToUtf8(std::wstring_view AText) {
-  if (AText.empty()) return {};
-  int size = WideCharToMultiByte(CP_UTF8, 0, AText.data(), int(AText.size()), nullptr, 0, nullptr, nullptr);
-  std::string result(size_t(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, AText.data(), int(AText.size()), result.data(), size, nullptr, nullptr);
-  return result;
+  return FNarrow.get();
 }
 
 std::wstring Utf8ToWide(std::string_view AText) {

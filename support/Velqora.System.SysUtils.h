@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <exception>
 #include <initializer_list>
+#include <memory>
 #include <span>
 #include <string>
 #include <variant>
@@ -24,7 +25,7 @@ public:
 
 private:
   std::wstring FMessage;
-  mutable std::string FNarrow;
+  mutable std::shared_ptr<char[]> FNarrow;  // made on first use
 };
 
 // A component the program needs cannot be initialised.
@@ -63,8 +64,16 @@ std::wstring SysErrorMessage(DWORD ACode);
 // ThrowOSError with GetLastError().
 [[noreturn]] void ThrowLastOSError();
 
-// Converts between UTF-16 and UTF-8.
-std::string WideToUtf8(std::wstring_view AText);
+// UTF-8 to UTF-16.
 std::wstring Utf8ToWide(std::string_view AText);
+// UTF-16 to UTF-8. Inline, so that programs that never call it do not carry
+// the narrow string class.
+inline std::string WideToUtf8(std::wstring_view AText) {
+  if (AText.empty()) return {};
+  int size = WideCharToMultiByte(CP_UTF8, 0, AText.data(), int(AText.size()), nullptr, 0, nullptr, nullptr);
+  std::string result(size_t(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, AText.data(), int(AText.size()), result.data(), size, nullptr, nullptr);
+  return result;
+}
 
 }  // namespace Velqora
