@@ -17,7 +17,7 @@ test: build
 	@scripts/wine-session.sh ctest --test-dir build --output-on-failure
 
 demo: build
-	@scripts/wine-session.sh scripts/demo.sh
+	@KEEP_DISPLAY=$${DISPLAY:+1} scripts/wine-session.sh scripts/demo.sh
 
 bench: build
 	@scripts/wine-session.sh bench/startup.sh

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Size and start-up of the wrapper template beside a minimal Win32 program
+# that opens one window, built by the same toolchain and measured in the same
+# run. Runs inside a Wine session: make bench (or
+# scripts/wine-session.sh bench/startup.sh). ROUNDS=N sets the rounds.
+set -euo pipefail
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+bin=$top/build/bin
+wrapper=$bin/bountiq-wrapper.exe
+minimal=$bin/bench-minimal-window.exe
+rounds=${ROUNDS:-15}
+
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+
+size_wrapper=$(stat -c %s "$wrapper")
+size_minimal=$(stat -c %s "$minimal")
+echo "Size"
+printf '  %-40s %8d bytes\n' "bountiq-wrapper.exe (template)" "$size_wrapper" "minimal window program" "$size_minimal"
+echo "  where the template's code and data come from:"
+python3 "$top/bench/size_breakdown.py" "$top/build/bountiq-wrapper.map" | sed 's/^/  /'
+
+echo "Start-up to the first visible window (median of $rounds, alternating)"
+read -r t_wrapper t_minimal < <(wine "$bin/bench-startup-probe.exe" "$rounds" "$(winpath "$wrapper")" \
+  "$(winpath "$minimal")" | tr -d '\r' | paste -sd ' ')
+printf '  %-40s %8s ms\n' "bountiq-wrapper.exe" "$t_wrapper" "minimal window program" "$t_minimal"
+awk -v a="$t_wrapper" -v b="$t_minimal" -v sa="$size_wrapper" -v sb="$size_minimal" 'BEGIN {
+  printf "Ratios: start-up %.2fx (goal at most 1.1x), size %.1fx; template %.0f KB of the 384 KB budget\n",
+    a / b, sa / sb, sa / 1024 }'
