@@ -727,6 +727,12 @@ void TWinControl::WMPaint(TMessage& AMessage) {
 
 void TWinControl::WndProc(TMessage& AMessage) {
   TMessage& m = AMessage;
+  // While the object is being freed its window only gets the default
+  // handling: handlers and events may touch parts that are gone already.
+  if (FComponentState & csDestroying) {
+    DefaultHandler(m);
+    return;
+  }
   switch (m.Msg) {
     case WM_PAINT:
       WMPaint(m);

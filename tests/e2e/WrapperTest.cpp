@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "UniqueHandle.h"
+#include "Velqora.System.SysUtils.h"
 
 using Velqora::TUniqueKernelHandle;
 
@@ -87,6 +89,38 @@ TEST(Wrapper, ShowsTheWizardAndEndsWithExitCodeZeroWhenClosed) {
   EXPECT_EQ(client.right, 545);
   EXPECT_EQ(client.bottom, 380);
   EXPECT_EQ(CloseAndWait(run), 0u);
+}
+
+// The template's own resources: manifest, main icon and version strings.
+TEST(Wrapper, CarriesManifestIconAndVersion) {
+  std::wstring exe = Testing::BuildPath(BOUNTIQ_WRAPPER_EXE);
+  HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_TRUE(module);
+  HRSRC manifest = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+  ASSERT_TRUE(manifest);
+  std::string text(static_cast<const char*>(LockResource(LoadResource(module, manifest))),
+                   SizeofResource(module, manifest));
+  for (const char* needle :
+       {"level=\"highestAvailable\"", ">True/PM</dpiAware>", ">true</disableWindowFiltering>",
+        "Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"", "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
+        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+    EXPECT_NE(text.find(needle), std::string::npos) << needle;
+  EXPECT_TRUE(FindResourceW(module, L"MAINICON", MAKEINTRESOURCEW(14)));  // RT_GROUP_ICON
+  FreeLibrary(module);
+
+  DWORD handle = 0;
+  DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &handle);
+  ASSERT_GT(size, 0u);
+  std::vector<char> info(size);
+  ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, size, info.data()));
+  for (const wchar_t* name : {L"CompanyName", L"ProductName", L"FileVersion"}) {
+    wchar_t* value = nullptr;
+    UINT length = 0;
+    std::wstring key = std::wstring(L"\\StringFileInfo\\040904E4\\") + name;
+    EXPECT_TRUE(VerQueryValueW(info.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) && length > 1)
+        << "no " << Velqora::WideToUtf8(name);
+  }
 }
 
 TEST(Wrapper, KeepsItsClientSizeAtHighDpi) {

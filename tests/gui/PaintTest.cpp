@@ -48,6 +48,19 @@ TEST(Bitmap32, RejectsDamagedPngAndKeepsWhatItHad) {
   }
 }
 
+TEST(Bitmap32, LoadsPngFromTheProgramsResources) {
+  TBitmap32 bitmap;
+  bitmap.LoadFromPNGResource(GetModuleHandleW(nullptr), L"SMALL_PNG");
+  EXPECT_EQ(bitmap.GetWidth(), 2);
+  EXPECT_EQ(bitmap.ScanLine(1)[1], 0xFF0000FFu);
+  try {
+    bitmap.LoadFromPNGResource(GetModuleHandleW(nullptr), L"NO_SUCH_PNG");
+    FAIL() << "no exception";
+  } catch (const Velqora::ESystemError& e) {
+    EXPECT_EQ(e.ErrorCode, DWORD(ERROR_RESOURCE_NAME_NOT_FOUND));
+  }
+}
+
 TEST(Canvas, DrawsWithItsObjectsAndGivesTheDeviceContextBack) {
   TRenderTarget target(20, 10);
   HGDIOBJ font = GetCurrentObject(target.DC.Get(), OBJ_FONT);
