@@ -3,6 +3,9 @@
 
 #include <cstdint>
 
+#include "ExtCtrls.h"
+#include "Forms.h"
+
 namespace uGUIGlobals {
 
 // The wizard's pages, in the order they are shown.
@@ -11,6 +14,11 @@ enum class TWrapperPages : uint8_t {
   wpActionActive,  // the welcome page
   wpGetOffer,      // the partner offer page
 };
+
+// Makes a page form's content panel: it fills the page (545 x 330, the main
+// window's content area), without edge or caption. The main window shows it
+// in place of the page form, which is never shown itself.
+Gui::TPanel* CreatePageContent(Gui::TForm& APage);
 
 // Namespace for GUI operations (opening web pages comes with the offer page).
 class GUIGlobals {

@@ -1,6 +1,7 @@
 #include "ufmPage.ActionActive.h"
 
 #include "Project.VCL.Common.h"
+#include "uGUIGlobals.h"
 
 namespace ufmPage::ActionActive {
 
@@ -9,14 +10,7 @@ using namespace Gui;
 TfmPageActionActive::TfmPageActionActive(TComponent* AOwner) : TForm(AOwner) {
   // Layout.
   SetName(L"fmPageActionActive");
-  SetBorderStyle(TFormBorderStyle::bsNone);
-  SetClientSize(545, 330);
-  pnContent = new TPanel(this);
-  pnContent->SetName(L"pnContent");
-  pnContent->SetParent(this);
-  pnContent->SetAlign(TAlign::alClient);
-  pnContent->SetBevelOuter(TBevelCut::bvNone);
-  pnContent->SetShowCaption(false);
+  pnContent = uGUIGlobals::CreatePageContent(*this);
   pnContent->SetParentColor(true);
   OnCreate = [this](TComponent* Sender) { FormCreate(Sender); };
   DoCreate();

@@ -1,6 +1,7 @@
 #include "ufmPage.LavaSoftWebCompanion.h"
 
 #include "Project.VCL.Common.h"
+#include "uGUIGlobals.h"
 
 namespace ufmPage::LavaSoftWebCompanion {
 
@@ -9,14 +10,7 @@ using namespace Gui;
 TfmPageLavaSoftWebCompanion::TfmPageLavaSoftWebCompanion(TComponent* AOwner) : TForm(AOwner) {
   // Layout.
   SetName(L"fmPageLavaSoftWebCompanion");
-  SetBorderStyle(TFormBorderStyle::bsNone);
-  SetClientSize(545, 330);
-  pnContent = new TPanel(this);
-  pnContent->SetName(L"pnContent");
-  pnContent->SetParent(this);
-  pnContent->SetAlign(TAlign::alClient);
-  pnContent->SetBevelOuter(TBevelCut::bvNone);
-  pnContent->SetShowCaption(false);
+  pnContent = uGUIGlobals::CreatePageContent(*this);
   pnContent->SetColor(clWhite);
   OnCreate = [this](TComponent* Sender) { FormCreate(Sender); };
   DoCreate();
