@@ -52,6 +52,18 @@ void TForm::CreateParams(TCreateParams& AParams) {
   if (!FEnabled) AParams.Style |= WS_DISABLED;
   AParams.WndParent = nullptr;
   AParams.WinClassName = L"Bountiq.Form";
+  // Made at its final size and place where the frame is known beforehand;
+  // CreateWnd corrects what the system then does differently.
+  if (FClientWidth >= 0 && FClientHeight >= 0) {
+    RECT r{0, 0, FClientWidth, FClientHeight};
+    AdjustWindowRectEx(&r, AParams.Style, FALSE, AParams.ExStyle);
+    AParams.Width = r.right - r.left;
+    AParams.Height = r.bottom - r.top;
+  }
+  if (FPosition == TPosition::poScreenCenter) {
+    AParams.X = (GetSystemMetrics(SM_CXSCREEN) - AParams.Width) / 2;
+    AParams.Y = (GetSystemMetrics(SM_CYSCREEN) - AParams.Height) / 2;
+  }
 }
 
 void TForm::CreateWnd() {
@@ -74,7 +86,9 @@ void TForm::ApplyClientSize() {
     left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   }
-  SetWindowPos(wnd, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (left != window.left || top != window.top || width != window.right - window.left ||
+      height != window.bottom - window.top)
+    SetWindowPos(wnd, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TForm::SetClientSize(int AWidth, int AHeight) {
