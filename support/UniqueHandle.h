@@ -54,6 +54,8 @@ inline void DeleteMemoryDC(HDC h) noexcept { DeleteDC(h); }
 inline void DestroyWindowHandle(HWND h) noexcept { DestroyWindow(h); }
 inline void ReleaseModule(HMODULE h) noexcept { FreeLibrary(h); }
 inline void DestroyIconHandle(HICON h) noexcept { DestroyIcon(h); }
+inline void UnmapView(void* h) noexcept { UnmapViewOfFile(h); }
+inline void CloseFind(HANDLE h) noexcept { FindClose(h); }
 }  // namespace detail
 
 using TUniqueKernelHandle = TUniqueHandle<HANDLE, detail::CloseKernelHandle>;
@@ -67,6 +69,8 @@ using TUniqueMemoryDC = TUniqueHandle<HDC, detail::DeleteMemoryDC>;
 using TUniqueWindow = TUniqueHandle<HWND, detail::DestroyWindowHandle>;
 using TUniqueModule = TUniqueHandle<HMODULE, detail::ReleaseModule>;
 using TUniqueIcon = TUniqueHandle<HICON, detail::DestroyIconHandle>;
+using TUniqueMappedView = TUniqueHandle<void*, detail::UnmapView>;
+using TUniqueFind = TUniqueHandle<HANDLE, detail::CloseFind, -1>;
 
 // A device context borrowed from a window with GetDC; released to it.
 class TWindowDC {

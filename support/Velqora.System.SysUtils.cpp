@@ -156,4 +156,100 @@ void ThrowOSError(DWORD ACode) {
 
 void ThrowLastOSError() { ThrowOSError(GetLastError()); }
 
+std::wstring Trim(std::wstring_view AText) {
+  size_t first = 0, last = AText.size();
+  while (first < last && AText[first] <= L' ') ++first;
+  while (last > first && AText[last - 1] <= L' ') --last;
+  return std::wstring(AText.substr(first, last - first));
+}
+
+void RaiseSystemError(DWORD ACode, std::wstring_view AInfo) {
+  std::wstring info(AInfo);
+  std::wstring message = ACode != 0
+                             ? Format(L"System Error. Code: %0:d. %1:s. %2:s",
+                                      {int64_t(ACode), SysErrorMessage(ACode), info})
+                             : Format(L"A call to an OS function failed. %0:s", {info});
+  throw ESystemError(Trim(message), ACode);
+}
+
+void RaiseLastSystemError(std::wstring_view AInfo) { RaiseSystemError(GetLastError(), AInfo); }
+
+// ---- hidden utility windows ----
+
+namespace {
+
+const wchar_t UtilityWindowClass[] = L"Velqora.UtilityWindow";
+
+// Forwards each message to the procedure kept in the window's user data.
+LRESULT CALLBACK ForwardingWindowProc(HWND AWnd, UINT AMsg, WPARAM AWParam, LPARAM ALParam) {
+  TWindowMessage message{AMsg, AWParam, ALParam, 0};
+  auto proc = reinterpret_cast<TWndClassMethod>(GetWindowLongPtrW(AWnd, GWLP_USERDATA));
+  if (proc)
+    proc(message);
+  else
+    DefaultWindowHandler(AWnd, message);
+  return message.Result;
+}
+
+void RegisterUtilityClass() {
+  static bool registered = false;
+  if (registered) return;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = UtilityWindowClass;
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) RaiseLastSystemError(L"");
+  registered = true;
+}
+
+}  // namespace
+
+HWND AllocateWindow(TWndClassMethod AProc) {
+  RegisterUtilityClass();
+  HWND wnd = CreateWindowExW(WS_EX_TOOLWINDOW, UtilityWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+  if (!wnd) RaiseLastSystemError(L"");
+  if (AProc) {
+    SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(AProc));
+    SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ForwardingWindowProc));
+  }
+  return wnd;
+}
+
+void DeallocateWindow(HWND AWnd) {
+  if (!AWnd) return;
+  SetWindowLongPtrW(AWnd, GWLP_USERDATA, 0);
+  SetWindowLongPtrW(AWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcW));
+  DestroyWindow(AWnd);
+}
+
+void DefaultWindowHandler(HWND AWnd, TWindowMessage& AMessage) {
+  AMessage.Result = DefWindowProcW(AWnd, AMessage.Msg, AMessage.WParam, AMessage.LParam);
+}
+
+// ---- tick arithmetic ----
+
+DWORD TickAdd(DWORD ATick, DWORD AInterval) {
+  if (ATick < 0xFFFFFFFFu - AInterval) return ATick + AInterval;
+  return AInterval - (0xFFFFFFFFu - ATick);
+}
+
+DWORD TickDiff(DWORD ANow, DWORD AStart) {
+  if (AStart <= ANow) return ANow - AStart;
+  if (ANow < 0x33333333u && AStart > 0x33333333u) return (0xFFFFFFFFu - AStart) + ANow;
+  return AStart - ANow;
+}
+
+std::vector<std::wstring> MultiStringToArray(const wchar_t* AText) {
+  std::vector<std::wstring> result;
+  if (!AText) return result;
+  while (*AText) {
+    size_t length = wcslen(AText);
+    result.emplace_back(AText, length);
+    AText += length + 1;
+  }
+  return result;
+}
+
 }  // namespace Velqora

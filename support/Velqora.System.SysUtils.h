@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace Velqora {
 
@@ -63,6 +64,58 @@ std::wstring SysErrorMessage(DWORD ACode);
 [[noreturn]] void ThrowOSError(DWORD ACode);
 // ThrowOSError with GetLastError().
 [[noreturn]] void ThrowLastOSError();
+
+// Raise ESystemError for ACode with additional text: "System Error. Code:
+// %0:d. %1:s. %2:s" (code, system text, AInfo), or "A call to an OS function
+// failed. %0:s" for code 0; trimmed either way.
+[[noreturn]] void RaiseSystemError(DWORD ACode, std::wstring_view AInfo);
+// RaiseSystemError with GetLastError().
+[[noreturn]] void RaiseLastSystemError(std::wstring_view AInfo);
+
+// Leading and trailing blanks and control characters removed.
+std::wstring Trim(std::wstring_view AText);
+
+// A window message as a plain procedure sees it; Result goes back to the
+// system.
+struct TWindowMessage {
+  UINT Msg;
+  WPARAM WParam;
+  LPARAM LParam;
+  LRESULT Result;
+};
+
+// A plain procedure receiving window messages.
+using TWndClassMethod = void (*)(TWindowMessage& Message);
+
+// A method of an object receiving window messages: the pair compares equal
+// for the same object and method, which receivers are keyed by.
+template <typename T>
+struct TWndObjectMethod {
+  T* Object;
+  void (T::*Method)(TWindowMessage& Message);
+  void operator()(TWindowMessage& AMessage) const { (Object->*Method)(AMessage); }
+  bool operator==(const TWndObjectMethod&) const = default;
+};
+
+// A hidden utility window of the program's own class whose messages go to
+// AProc (DefWindowProcW without one). Raises ESystemError when no window
+// results; call it on a thread with a message loop.
+HWND AllocateWindow(TWndClassMethod AProc = nullptr);
+// Restores the default procedure and destroys the window; ignores 0.
+void DeallocateWindow(HWND AWnd);
+// Stores DefWindowProcW's answer to AMessage in AMessage.Result.
+void DefaultWindowHandler(HWND AWnd, TWindowMessage& AMessage);
+
+// The tick count AInterval milliseconds after ATick.
+DWORD TickAdd(DWORD ATick, DWORD AInterval);
+// Milliseconds elapsed from AStart to ANow; a counter that wrapped (now low,
+// start high) counts across the wrap, a clock that went back counts the
+// difference.
+DWORD TickDiff(DWORD ANow, DWORD AStart);
+
+// The strings of a list of zero-terminated strings that ends with an empty
+// string.
+std::vector<std::wstring> MultiStringToArray(const wchar_t* AText);
 
 // UTF-8 to UTF-16.
 std::wstring Utf8ToWide(std::string_view AText);

@@ -1,6 +1,9 @@
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include "Forms.h"
+#include "UniqueHandle.h"
 
 namespace Testing {
 
@@ -94,5 +97,73 @@ std::wstring BuildPath(const char* ALinuxPath) {
   for (const char* p = ALinuxPath; *p; ++p) result += *p == '/' ? L'\\' : wchar_t(*p);
   return result;
 }
+
+TTempFolder::TTempFolder() {
+  wchar_t temp[MAX_PATH];
+  DWORD length = GetTempPathW(MAX_PATH, temp);
+  std::wstring base(temp, length);
+  for (unsigned i = 0;; ++i) {
+    FPath = base + L"bountiq-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(i);
+    if (CreateDirectoryW(FPath.c_str(), nullptr)) break;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) {
+      ADD_FAILURE() << "cannot create a temp folder";
+      break;
+    }
+  }
+}
+
+namespace {
+void RemoveTree(const std::wstring& APath) {
+  WIN32_FIND_DATAW data;
+  Velqora::TUniqueFind find(FindFirstFileW((APath + L"\\*").c_str(), &data));
+  if (find) {
+    do {
+      std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring path = APath + L"\\" + name;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+      }
+    } while (FindNextFileW(find.Get(), &data));
+  }
+  find.Reset();
+  RemoveDirectoryW(APath.c_str());
+}
+}  // namespace
+
+TTempFolder::~TTempFolder() { RemoveTree(FPath); }
+
+void WriteBytes(const std::wstring& AFileName, const std::string& ABytes) {
+  Velqora::TUniqueFileHandle file(
+      CreateFileW(AFileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(file) << "cannot write a file: " << GetLastError();
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(file.Get(), ABytes.data(), DWORD(ABytes.size()), &written, nullptr));
+  ASSERT_EQ(written, ABytes.size());
+}
+
+std::string ReadBytes(const std::wstring& AFileName) {
+  Velqora::TUniqueFileHandle file(CreateFileW(AFileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    ADD_FAILURE() << "cannot read a file: " << GetLastError();
+    return {};
+  }
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.Get(), &size)) {
+    ADD_FAILURE() << "cannot size a file: " << GetLastError();
+    return {};
+  }
+  std::string bytes(size_t(size.QuadPart), '\0');
+  DWORD read = 0;
+  if (!bytes.empty()) ReadFile(file.Get(), bytes.data(), DWORD(bytes.size()), &read, nullptr);
+  bytes.resize(read);
+  return bytes;
+}
+
+bool FileExists(const std::wstring& AFileName) { return GetFileAttributesW(AFileName.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace Testing

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace Testing {
 
@@ -31,5 +32,25 @@ RECT WindowRectIn(HWND AWnd, HWND AReference);
 
 // Windows path of a file of the build (a Linux path under Wine's Z: drive).
 std::wstring BuildPath(const char* ALinuxPath);
+
+// A new empty folder under the temp folder, removed with everything in it.
+class TTempFolder {
+public:
+  TTempFolder();
+  ~TTempFolder();
+  TTempFolder(const TTempFolder&) = delete;
+  TTempFolder& operator=(const TTempFolder&) = delete;
+  const std::wstring& Path() const { return FPath; }
+  // A path in the folder.
+  std::wstring operator/(const std::wstring& AName) const { return FPath + L"\\" + AName; }
+
+private:
+  std::wstring FPath;
+};
+
+// Whole-file helpers; they fail the test when the file cannot be used.
+void WriteBytes(const std::wstring& AFileName, const std::string& ABytes);
+std::string ReadBytes(const std::wstring& AFileName);
+bool FileExists(const std::wstring& AFileName);
 
 }  // namespace Testing

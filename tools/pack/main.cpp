@@ -1,0 +1,266 @@
+// bountiq-pack: turns the wrapper template and a product installer into a
+// finished wrapper.
+//
+//   bountiq-pack INSTALLER -o OUTPUT [--template TEMPLATE] [--name FILENAME]
+//   bountiq-pack --info WRAPPER
+//   bountiq-pack --help | --version
+#include <windows.h>
+
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "UniqueHandle.h"
+#include "Velqora.System.SysUtils.h"
+#include "uWrapper.ResourceManager.h"
+#include "version.h"
+
+using namespace Velqora;
+using uWrapper::ResourceManager::RES_INSTALLER_NAME;
+using uWrapper::ResourceManager::RES_INSTALLER_PACKAGE;
+using uWrapper::ResourceManager::TResourceManager;
+
+namespace {
+
+const wchar_t Usage[] =
+    L"usage: bountiq-pack INSTALLER -o OUTPUT [--template TEMPLATE] [--name FILENAME]\n"
+    L"       bountiq-pack --info WRAPPER\n"
+    L"\n"
+    L"Writes OUTPUT: a copy of the wrapper template carrying INSTALLER (an EXE or\n"
+    L"MSI file), its file name, its icon and its version information, with the PE\n"
+    L"checksum repaired.\n"
+    L"\n"
+    L"  -o, --output OUTPUT   the finished wrapper (replaced if it exists)\n"
+    L"  --template TEMPLATE   the wrapper template (default: the one inside this tool)\n"
+    L"  --name FILENAME       the installer's file name in the wrapper (default: its own)\n"
+    L"  --info WRAPPER        shows the installer name, the payload size and whether\n"
+    L"                        the PE checksum is correct\n"
+    L"  --help, --version\n";
+
+// Writes text to a standard handle: as text to a console, as UTF-8 elsewhere.
+void Write(DWORD AStdHandle, const std::wstring& AText) {
+  HANDLE out = GetStdHandle(AStdHandle);
+  DWORD mode, written;
+  if (GetConsoleMode(out, &mode)) {
+    WriteConsoleW(out, AText.data(), DWORD(AText.size()), &written, nullptr);
+    return;
+  }
+  std::vector<char> utf8(AText.size() * 3 + 1);
+  int size = WideCharToMultiByte(CP_UTF8, 0, AText.data(), int(AText.size()), utf8.data(), int(utf8.size()),
+                                 nullptr, nullptr);
+  WriteFile(out, utf8.data(), DWORD(size), &written, nullptr);
+}
+
+// An error the user can act on: one line on stderr.
+struct EUsage {
+  std::wstring Message;
+};
+struct EFailure {
+  std::wstring Message;
+};
+
+std::wstring FullPath(const std::wstring& APath) {
+  DWORD size = GetFullPathNameW(APath.c_str(), 0, nullptr, nullptr);
+  if (!size) return APath;
+  std::wstring result(size, L'\0');
+  size = GetFullPathNameW(APath.c_str(), size, result.data(), nullptr);
+  result.resize(size);
+  return result;
+}
+
+std::wstring FolderOf(const std::wstring& APath) {
+  size_t slash = APath.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? L"." : APath.substr(0, slash + (slash == 2 && APath[1] == L':' ? 1 : 0));
+}
+
+std::wstring BareName(const std::wstring& APath) {
+  size_t slash = APath.find_last_of(L"\\/:");
+  return slash == std::wstring::npos ? APath : APath.substr(slash + 1);
+}
+
+// A file name the wrapper can write in a folder: not empty, no folders, no
+// characters Windows does not take, no "." or "..", no trailing dot or blank.
+bool IsValidFileName(const std::wstring& AName) {
+  if (AName.empty() || AName == L"." || AName == L"..") return false;
+  for (wchar_t c : AName)
+    if (c < 32 || wcschr(L"<>:\"/\\|?*", c)) return false;
+  return AName.back() != L'.' && AName.back() != L' ';
+}
+
+std::wstring Quoted(const std::wstring& AText) { return L"'" + AText + L"'"; }
+
+std::wstring SystemText(DWORD ACode) {
+  std::wstring text = SysErrorMessage(ACode);
+  return text.empty() ? Format(L"error %u", {uint64_t(ACode)}) : text;
+}
+
+// Checks the installer: an existing, readable, non-empty file.
+uint64_t CheckInstaller(const std::wstring& APath) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(APath.c_str(), GetFileExInfoStandard, &data))
+    throw EFailure{L"cannot read installer " + Quoted(APath) + L": " + SystemText(GetLastError())};
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    throw EFailure{Quoted(APath) + L" is a folder, not an installer"};
+  TUniqueFileHandle file(CreateFileW(APath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) throw EFailure{L"cannot read installer " + Quoted(APath) + L": " + SystemText(GetLastError())};
+  uint64_t size = uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+  if (size == 0) throw EFailure{L"installer " + Quoted(APath) + L" is empty"};
+  if (size >= 0xFFFFFFFFull) throw EFailure{L"installer " + Quoted(APath) + L" is too large: 4 GiB or more"};
+  return size;
+}
+
+struct TPackOptions {
+  std::wstring Installer, Output, Template, Name;
+};
+
+void Pack(const TPackOptions& AOptions) {
+  std::wstring installer = FullPath(AOptions.Installer);
+  uint64_t payload = CheckInstaller(installer);
+  std::wstring name = AOptions.Name.empty() ? BareName(installer) : AOptions.Name;
+  if (!IsValidFileName(name))
+    throw EFailure{L"the installer's file name " + Quoted(name) +
+                   L" is not a bare file name (no folders, no empty name, none of <>:\"/\\|?*)"};
+
+  std::wstring output = FullPath(AOptions.Output);
+  std::wstring folder = FolderOf(output);
+  DWORD attributes = GetFileAttributesW(folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    throw EFailure{L"output folder " + Quoted(folder) + L" does not exist"};
+  attributes = GetFileAttributesW(output.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    throw EFailure{L"output " + Quoted(output) + L" is a folder"};
+
+  std::wstring templ;
+  if (!AOptions.Template.empty()) {
+    templ = FullPath(AOptions.Template);
+    if (GetFileAttributesW(templ.c_str()) == INVALID_FILE_ATTRIBUTES)
+      throw EFailure{L"cannot read template " + Quoted(templ) + L": " + SystemText(GetLastError())};
+    if (!TResourceManager::IsPEImage(templ))
+      throw EFailure{L"template " + Quoted(templ) + L" is not a Windows executable"};
+  }
+
+  // The result is built under a temporary name beside the output and moved
+  // into place at the end: a failed run leaves nothing behind.
+  wchar_t temporary[MAX_PATH];
+  if (!GetTempFileNameW(folder.c_str(), L"bqp", 0, temporary))
+    throw EFailure{L"cannot write in " + Quoted(folder) + L": " + SystemText(GetLastError())};
+  try {
+    if (templ.empty()) {
+      wchar_t self[MAX_PATH];
+      DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+      if (!length || length >= MAX_PATH) ThrowLastOSError();
+      TResourceManager(std::wstring(self, length)).GetFile(L"BOUNTIQ_TEMPLATE", temporary);
+    } else if (!CopyFileW(templ.c_str(), temporary, FALSE)) {
+      ThrowLastOSError();
+    }
+    // Small items first: each update rewrites the file, the payload once.
+    TResourceManager wrapper(temporary);
+    wrapper.AddString(RES_INSTALLER_NAME, name);
+    wrapper.CopyMainIcon(installer);
+    wrapper.CopyVersionInfo(installer);
+    wrapper.AddFile(RES_INSTALLER_PACKAGE, installer);
+    wrapper.UpdateChecksum();  // after the last update
+    if (!MoveFileExW(temporary, output.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      ThrowLastOSError();
+  } catch (const ESystemError& e) {
+    DeleteFileW(temporary);
+    if (e.ErrorCode == ERROR_NOT_ENOUGH_MEMORY || e.ErrorCode == ERROR_OUTOFMEMORY)
+      throw EFailure{Format(L"not enough memory to pack an installer of %u bytes", {payload})};
+    throw EFailure{L"packing failed: " + Trim(e.Message())};
+  } catch (const std::bad_alloc&) {
+    DeleteFileW(temporary);
+    throw EFailure{Format(L"not enough memory to pack an installer of %u bytes", {payload})};
+  } catch (...) {
+    DeleteFileW(temporary);
+    throw;
+  }
+  Write(STD_OUTPUT_HANDLE, Format(L"bountiq-pack: wrote %s (installer %s, %u bytes)\n", {output, name, payload}));
+}
+
+void Info(const std::wstring& APath) {
+  std::wstring path = FullPath(APath);
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+    throw EFailure{L"cannot read " + Quoted(path) + L": " + SystemText(GetLastError())};
+  if (!TResourceManager::IsPEImage(path)) throw EFailure{Quoted(path) + L" is not a Windows executable"};
+  TResourceManager wrapper(path);
+  if (!wrapper.IsExist(RES_INSTALLER_NAME) || !wrapper.IsExist(RES_INSTALLER_PACKAGE))
+    throw EFailure{Quoted(path) + L" is not a packed wrapper: it carries no installer"};
+  std::wstring name = wrapper.GetString(RES_INSTALLER_NAME);
+  uint32_t size = wrapper.GetSize(RES_INSTALLER_PACKAGE);
+  DWORD stored = 0, correct = 0;
+  TResourceManager::ReadChecksum(path, stored, correct);
+  std::wstring checksum = stored == correct ? Format(L"correct (0x%.8x)", {uint64_t(stored)})
+                                            : Format(L"wrong (stored 0x%.8x, correct 0x%.8x)",
+                                                     {uint64_t(stored), uint64_t(correct)});
+  Write(STD_OUTPUT_HANDLE, Format(L"installer: %s\npayload: %u bytes\nchecksum: %s\n", {name, uint64_t(size), checksum}));
+}
+
+int Run(int argc, wchar_t** argv) {
+  TPackOptions options;
+  std::optional<std::wstring> info;
+  bool nameGiven = false;
+  for (int i = 1; i < argc; ++i) {
+    std::wstring arg = argv[i];
+    auto value = [&]() -> std::wstring {
+      if (i + 1 >= argc) throw EUsage{L"option " + arg + L" needs a value"};
+      return argv[++i];
+    };
+    if (arg == L"--help" || arg == L"-h") {
+      Write(STD_OUTPUT_HANDLE, Usage);
+      return 0;
+    } else if (arg == L"--version") {
+      Write(STD_OUTPUT_HANDLE, L"bountiq-pack " BOUNTIQ_VERSION_TEXT_W L"\n");
+      return 0;
+    } else if (arg == L"-o" || arg == L"--output") {
+      options.Output = value();
+    } else if (arg == L"--template") {
+      options.Template = value();
+      if (options.Template.empty()) throw EUsage{L"--template needs a file"};
+    } else if (arg == L"--name") {
+      options.Name = value();
+      nameGiven = true;
+    } else if (arg == L"--info") {
+      info = value();
+    } else if (arg.size() > 1 && arg[0] == L'-') {
+      throw EUsage{L"unknown option " + arg};
+    } else if (options.Installer.empty()) {
+      options.Installer = arg;
+    } else {
+      throw EUsage{L"more than one installer given: " + arg};
+    }
+  }
+  if (info) {
+    if (!options.Installer.empty() || !options.Output.empty()) throw EUsage{L"--info takes no other arguments"};
+    Info(*info);
+    return 0;
+  }
+  if (options.Installer.empty()) throw EUsage{L"no installer given"};
+  if (options.Output.empty()) throw EUsage{L"no output given (-o OUTPUT)"};
+  if (nameGiven && !IsValidFileName(options.Name))
+    throw EFailure{L"the installer's file name " + Quoted(options.Name) +
+                   L" is not a bare file name (no folders, no empty name, none of <>:\"/\\|?*)"};
+  Pack(options);
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const EUsage& e) {
+    Write(STD_ERROR_HANDLE, L"bountiq-pack: " + e.Message + L" (see --help)\n");
+    return 2;
+  } catch (const EFailure& e) {
+    Write(STD_ERROR_HANDLE, L"bountiq-pack: " + e.Message + L"\n");
+    return 1;
+  } catch (const Exception& e) {
+    Write(STD_ERROR_HANDLE, L"bountiq-pack: " + Trim(e.Message()) + L"\n");
+    return 1;
+  } catch (const std::bad_alloc&) {
+    Write(STD_ERROR_HANDLE, L"bountiq-pack: not enough memory\n");
+    return 1;
+  }
+}
