@@ -2,7 +2,7 @@
 # installs whatever the machine is missing (scripts/setup.sh).
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup build test demo bench clean
+.PHONY: all setup build test demo bench bench-pack clean
 
 all: build
 
@@ -21,6 +21,9 @@ demo: build
 
 bench: build
 	@scripts/wine-session.sh bench/startup.sh
+
+bench-pack: build
+	@scripts/wine-session.sh bench/pack.sh
 
 clean:
 	rm -rf build build-debug

@@ -89,7 +89,6 @@ for _ in $(seq 200); do
 done
 check "the packed wrapper shows its wizard" test "$shown" = 1
 kill "$wrapper" 2>/dev/null
-wineserver -k 2>/dev/null  # ends the wrapper; the session starts the server again on demand
 wait "$wrapper" 2>/dev/null
 
 # ---- bad input: a message on stderr, a non-zero exit, no output ----

@@ -92,3 +92,83 @@ TEST(Exception, WhatIsTheMessageInUtf8) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RaiseSystemError, FormsTheDetailedMessageTrimmed) {
+  struct TCase {
+    DWORD Code;
+    const wchar_t* Info;
+    std::wstring Expected;
+  };
+  const TCase cases[] = {
+      {5, L"", L"System Error. Code: 5. " + SysErrorMessage(5) + L"."},
+      {5, L"while opening", L"System Error. Code: 5. " + SysErrorMessage(5) + L". while opening"},
+      {0, L"", L"A call to an OS function failed."},
+      {0, L"  extra  ", L"A call to an OS function failed.   extra"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Code);
+    try {
+      RaiseSystemError(c.Code, c.Info);
+      FAIL() << "no exception";
+    } catch (const ESystemError& e) {
+      EXPECT_EQ(e.ErrorCode, c.Code);
+      EXPECT_EQ(e.Message(), c.Expected);
+    }
+  }
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  try {
+    RaiseLastSystemError(L"x");
+  } catch (const ESystemError& e) {
+    EXPECT_EQ(e.ErrorCode, DWORD(ERROR_FILE_NOT_FOUND));
+  }
+}
+
+TEST(Ticks, AddAndDifferenceAcrossTheWrap) {
+  struct TCase {
+    DWORD A, B, Expected;
+  };
+  const TCase adds[] = {{0xFFFFFFF0, 0x20, 0x11}, {5, 10, 15}, {0xFFFFFFFE, 1, 0}, {0, 0xFFFFFFFF, 0}};
+  for (const auto& c : adds) EXPECT_EQ(TickAdd(c.A, c.B), c.Expected) << c.A << " + " << c.B;
+  const TCase diffs[] = {{100, 50, 50},
+                         {0x10, 0xFFFFFFF0, 0x1F},
+                         {0x40000000, 0x50000000, 0x10000000},
+                         {7, 7, 0}};
+  for (const auto& c : diffs) EXPECT_EQ(TickDiff(c.A, c.B), c.Expected) << c.A << " - " << c.B;
+}
+
+TEST(MultiStringToArray, SplitsUpToTheEmptyString) {
+  EXPECT_EQ(MultiStringToArray(L"one\0two\0\0"), (std::vector<std::wstring>{L"one", L"two"}));
+  EXPECT_EQ(MultiStringToArray(L"\0ignored\0\0"), std::vector<std::wstring>{});
+  EXPECT_EQ(MultiStringToArray(L""), std::vector<std::wstring>{});
+}
+
+int Received = 0;
+void CountMessages(TWindowMessage& AMessage) {
+  if (AMessage.Msg == WM_APP + 1) {
+    ++Received;
+    AMessage.Result = 42;
+  } else {
+    DefaultWindowHandler(nullptr, AMessage);
+  }
+}
+
+TEST(AllocateWindow, ForwardsMessagesToTheProcedure) {
+  HWND wnd = AllocateWindow(CountMessages);
+  ASSERT_TRUE(wnd);
+  EXPECT_FALSE(IsWindowVisible(wnd));
+  EXPECT_TRUE(GetWindowLongW(wnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+  EXPECT_EQ(SendMessageW(wnd, WM_APP + 1, 0, 0), 42);
+  EXPECT_EQ(Received, 1);
+  DeallocateWindow(wnd);
+  EXPECT_FALSE(IsWindow(wnd));
+  DeallocateWindow(nullptr);  // ignored
+
+  HWND plain = AllocateWindow();  // a plain default window
+  EXPECT_EQ(SendMessageW(plain, WM_APP + 1, 0, 0), 0);
+  EXPECT_EQ(Received, 1);
+  DeallocateWindow(plain);
+}
+
+}  // namespace
