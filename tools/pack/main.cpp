@@ -168,6 +168,12 @@ void Pack(const TPackOptions& AOptions) {
     DeleteFileW(temporary);
     if (e.ErrorCode == ERROR_NOT_ENOUGH_MEMORY || e.ErrorCode == ERROR_OUTOFMEMORY)
       throw EFailure{Format(L"not enough memory to pack an installer of %u bytes", {payload})};
+    // The system's resource writer fails without an error code when it
+    // runs out of room: it holds about twice the payload in memory.
+    if (e.ErrorCode == 0 && payload >= (256u << 20))
+      throw EFailure{Format(L"the system's resource writer could not store an installer of %u bytes: too large "
+                            L"for it (it holds about twice the installer in memory)",
+                            {payload})};
     throw EFailure{L"packing failed: " + Trim(e.Message())};
   } catch (const std::bad_alloc&) {
     DeleteFileW(temporary);
