@@ -2,7 +2,7 @@
 # installs whatever the machine is missing (scripts/setup.sh).
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup build test demo bench bench-pack clean
+.PHONY: all setup build test demo bench bench-pack bench-log clean
 
 all: build
 
@@ -24,6 +24,9 @@ bench: build
 
 bench-pack: build
 	@scripts/wine-session.sh bench/pack.sh
+
+bench-log: build
+	@scripts/wine-session.sh bench/log.sh
 
 clean:
 	rm -rf build build-debug

@@ -4,6 +4,7 @@
 
 #include "Forms.h"
 #include "Project.VCL.Common.h"
+#include "Velqora.Debug.LogFile.h"
 #include "uInstaller.h"
 #include "ufmMain.h"
 
@@ -15,6 +16,7 @@ struct TUnit {
   void (*Stop)();
 };
 constexpr TUnit Units[] = {
+    {Velqora::Debug::TDebugLogFile::Start, Velqora::Debug::TDebugLogFile::Stop},
     {Project::VCL::VCLCommon::Start, Project::VCL::VCLCommon::Stop},
     {uInstaller::Start, uInstaller::Stop},
 };

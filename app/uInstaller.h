@@ -2,7 +2,15 @@
 // runs that act on it.
 #pragma once
 
+#include "Velqora.Debug.Log.h"
+
 namespace uInstaller {
+
+// Levels of the installer phase's log records.
+enum class TInstallerLogLevel { ilNone, ilError, ilWarning, ilInfo };
+constexpr TInstallerLogLevel LastLogLevel(TInstallerLogLevel) { return TInstallerLogLevel::ilInfo; }
+// The wrapper's own records go to the program's log (off without -debug).
+Velqora::Debug::TDebugLog<TInstallerLogLevel>& Log();
 
 // Run the product installer the wrapper carries. True at start.
 extern bool InstallAction;

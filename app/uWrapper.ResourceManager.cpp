@@ -23,26 +23,14 @@ const wchar_t* const RT_VERSION_W = MAKEINTRESOURCEW(16);
   throw Exception(Format(L"Resource %s not found", {AResName}));
 }
 
-// A function of a system library that is not always loaded from the system
-// folder by name alone (version.dll): bound at run time, from the system
-// folder only. The library stays loaded for the life of the process.
-FARPROC SystemProcedure(const wchar_t* ALibrary, const char* AName) {
-  HMODULE module = LoadLibraryExW(ALibrary, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (!module) {  // systems without the system-folder-only search
-    wchar_t folder[MAX_PATH];
-    UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) ThrowLastOSError();
-    module = LoadLibraryExW((std::wstring(folder, length) + L"\\" + ALibrary).c_str(), nullptr, 0);
-  }
-  if (!module) ThrowLastOSError();
-  FARPROC proc = GetProcAddress(module, AName);
-  if (!proc) ThrowLastOSError();
-  return proc;
-}
-
+// version.dll is no KnownDLL: bound at run time from the system folder only.
+// It stays loaded for the life of the process.
 template <typename T>
 T VersionProcedure(const char* AName) {
-  return reinterpret_cast<T>(reinterpret_cast<void*>(SystemProcedure(L"version.dll", AName)));
+  static HMODULE module = LoadSystemLibrary(L"version.dll");
+  FARPROC proc = GetProcAddress(module, AName);
+  if (!proc) ThrowLastOSError();
+  return reinterpret_cast<T>(reinterpret_cast<void*>(proc));
 }
 
 // A resource update of a file that keeps its resources and is committed at

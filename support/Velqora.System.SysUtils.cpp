@@ -241,6 +241,18 @@ DWORD TickDiff(DWORD ANow, DWORD AStart) {
   return AStart - ANow;
 }
 
+HMODULE LoadSystemLibrary(const wchar_t* AName) {
+  HMODULE module = LoadLibraryExW(AName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!module) {  // systems without the system-folder-only search
+    wchar_t folder[MAX_PATH];
+    UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) ThrowLastOSError();
+    module = LoadLibraryExW((std::wstring(folder, length) + L"\\" + AName).c_str(), nullptr, 0);
+  }
+  if (!module) ThrowLastOSError();
+  return module;
+}
+
 std::vector<std::wstring> MultiStringToArray(const wchar_t* AText) {
   std::vector<std::wstring> result;
   if (!AText) return result;

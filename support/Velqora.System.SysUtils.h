@@ -21,6 +21,8 @@ class Exception : public std::exception {
 public:
   explicit Exception(std::wstring AMessage) : FMessage(std::move(AMessage)) {}
   const std::wstring& Message() const noexcept { return FMessage; }
+  // The exception's class name, for logs.
+  virtual const wchar_t* ClassName() const noexcept { return L"Exception"; }
   // UTF-8 form of the message, for code that only knows std::exception.
   const char* what() const noexcept override;
 
@@ -33,12 +35,14 @@ private:
 class EVelqoraInitException : public Exception {
 public:
   using Exception::Exception;
+  const wchar_t* ClassName() const noexcept override { return L"EVelqoraInitException"; }
 };
 
 // A failed system call.
 class ESystemError : public Exception {
 public:
   ESystemError(std::wstring AMessage, DWORD ACode) : Exception(std::move(AMessage)), ErrorCode(ACode) {}
+  const wchar_t* ClassName() const noexcept override { return L"ESystemError"; }
   DWORD ErrorCode;
 };
 
@@ -112,6 +116,11 @@ DWORD TickAdd(DWORD ATick, DWORD AInterval);
 // start high) counts across the wrap, a clock that went back counts the
 // difference.
 DWORD TickDiff(DWORD ANow, DWORD AStart);
+
+// A system library loaded from the system folder only (never from the
+// program's folder or the current one); raises ESystemError when it cannot
+// be loaded. The caller owns the handle.
+HMODULE LoadSystemLibrary(const wchar_t* AName);
 
 // The strings of a list of zero-terminated strings that ends with an empty
 // string.

@@ -146,7 +146,7 @@ void WriteBytes(const std::wstring& AFileName, const std::string& ABytes) {
 }
 
 std::string ReadBytes(const std::wstring& AFileName) {
-  Velqora::TUniqueFileHandle file(CreateFileW(AFileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+  Velqora::TUniqueFileHandle file(CreateFileW(AFileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     ADD_FAILURE() << "cannot read a file: " << GetLastError();

@@ -1,5 +1,6 @@
 // Runs the real wrapper executable as a user would start it.
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <string>
 #include <vector>
@@ -30,10 +31,10 @@ struct TWrapperRun {
 };
 
 // Starts the wrapper and waits for its wizard window.
-TWrapperRun StartWrapper() {
+TWrapperRun StartWrapper(const std::wstring& AArguments = L"") {
   TWrapperRun run;
   std::wstring exe = Testing::BuildPath(BOUNTIQ_WRAPPER_EXE);
-  std::wstring command = L"\"" + exe + L"\"";
+  std::wstring command = L"\"" + exe + L"\" " + AArguments;
   STARTUPINFOW si{};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi{};
@@ -121,6 +122,38 @@ TEST(Wrapper, CarriesManifestIconAndVersion) {
     EXPECT_TRUE(VerQueryValueW(info.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) && length > 1)
         << "no " << Velqora::WideToUtf8(name);
   }
+}
+
+TEST(Wrapper, WritesItsLogOnlyWithTheDebugSwitch) {
+  wchar_t appData[MAX_PATH];
+  ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, appData, CSIDL_COMMON_APPDATA, FALSE));
+  std::wstring company = std::wstring(appData) + L"\\Bountiq";
+  std::wstring log = company + L"\\Bountiq Installation Wrapper\\1.0.0.0\\Logs\\bountiq-wrapper.log";
+  auto removeLogs = [&] {
+    DeleteFileW(log.c_str());
+    for (std::wstring dir = log.substr(0, log.find_last_of(L'\\')); dir.size() >= company.size();
+         dir = dir.substr(0, dir.find_last_of(L'\\')))
+      RemoveDirectoryW(dir.c_str());
+  };
+  removeLogs();
+
+  for (const wchar_t* args : {L"", L"debug", L"--debug", L"-debugx"}) {
+    TWrapperRun run = StartWrapper(args);
+    ASSERT_TRUE(run.Window);
+    EXPECT_EQ(CloseAndWait(run), 0u);
+    EXPECT_FALSE(Testing::FileExists(company)) << "a folder was made for: " << Velqora::WideToUtf8(args);
+  }
+
+  TWrapperRun run = StartWrapper(L"/DEBUG");
+  ASSERT_TRUE(run.Window);
+  EXPECT_EQ(CloseAndWait(run), 0u);
+  std::string bytes = Testing::ReadBytes(log);
+  ASSERT_GE(bytes.size(), 2u);
+  EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+  std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+  EXPECT_NE(text.find(L"bountiq-wrapper.exe"), std::wstring::npos);
+  EXPECT_NE(text.find(L"Install flags: action False, offer False"), std::wstring::npos) << "closed by the close box";
+  removeLogs();
 }
 
 TEST(Wrapper, KeepsItsClientSizeAtHighDpi) {
