@@ -5,6 +5,8 @@
 #include "Forms.h"
 #include "Project.VCL.Common.h"
 #include "Velqora.Debug.LogFile.h"
+#include "Velqora.DllRoutines.h"
+#include "Velqora.Project.ProcessInfo.h"
 #include "uInstaller.h"
 #include "ufmMain.h"
 
@@ -17,6 +19,8 @@ struct TUnit {
 };
 constexpr TUnit Units[] = {
     {Velqora::Debug::TDebugLogFile::Start, Velqora::Debug::TDebugLogFile::Stop},
+    {Velqora::DllRoutines::Start, Velqora::DllRoutines::Stop},
+    {Velqora::ProcessInfo::Start, Velqora::ProcessInfo::Stop},
     {Project::VCL::VCLCommon::Start, Project::VCL::VCLCommon::Stop},
     {uInstaller::Start, uInstaller::Stop},
 };

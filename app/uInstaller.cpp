@@ -27,7 +27,7 @@ void Installer::Run() {
 void Start() {
   InstallAction = true;
   InstallOffer = true;
-  FLog = std::make_unique<TDebugLog<TInstallerLogLevel>>();
+  FLog.reset(TDebugLog<TInstallerLogLevel>::CreateProgramLog());
   Log().WriteLog(ilInfo, L"Started: " + std::wstring(GetCommandLineW()), LogOwner);
 }
 

@@ -249,7 +249,7 @@ void EnsureWindowClass(const TCreateParams& AParams) {
 
 // The control whose window is being created, for the messages that arrive
 // before WM_NCCREATE.
-thread_local TWinControl* CreatingControl = nullptr;
+TWinControl* CreatingControl = nullptr;  // the GUI runs on one thread
 
 }  // namespace
 

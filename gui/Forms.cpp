@@ -162,7 +162,7 @@ void TForm::WndProc(TMessage& AMessage) {
 // ---- TApplication ----
 
 namespace {
-thread_local std::exception_ptr QueuedException;
+std::exception_ptr QueuedException;  // the GUI runs on one thread
 }
 
 TApplication::TApplication() : TComponent(nullptr) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <exception>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <type_traits>
 #include <variant>
@@ -97,7 +98,7 @@ public:
     }
   }
   // The program's own log: named after the executable, no size limit.
-  TDebugLog() : TDebugLog(ProgramFileName(false), ProgramFileName(true), 0) {}
+  static TDebugLog* CreateProgramLog() { return new TDebugLog(ProgramFileName(false), ProgramFileName(true), 0); }
   ~TDebugLog() { TDebugLogFile::FreeLogInstance(FDebugLogFile); }
   TDebugLog(const TDebugLog&) = delete;
   TDebugLog& operator=(const TDebugLog&) = delete;

@@ -1,6 +1,13 @@
 // Run-time binding of system functions through a reference-counted library
-// registry.
+// registry: functions that older Windows versions may lack are not imported
+// but bound by name (or ordinal) when called.
 #pragma once
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <cstdint>
+#include <string>
 
 namespace Velqora {
 
@@ -11,6 +18,99 @@ public:
   // Levels of the loader's log records.
   enum class TDllLogLevel { dllNone, dllError, dllWarning, dllInfo };
   friend constexpr TDllLogLevel LastLogLevel(TDllLogLevel) { return TDllLogLevel::dllInfo; }
+
+  using TGetInstanceProc = HRESULT(WINAPI*)(const GUID& AGUID, void** AObj);
+  using TDllCanUnloadNowProc = HRESULT(WINAPI*)();
+
+  // One library of the registry: its handle, how often it was requested,
+  // and the error of a failed load, which is never tried again.
+  class TLibraryItem {
+  public:
+    TLibraryItem(const std::wstring& AName, DWORD ALoadFlag);
+    ~TLibraryItem();
+    TLibraryItem(const TLibraryItem&) = delete;
+    TLibraryItem& operator=(const TLibraryItem&) = delete;
+
+    LONG LoadCounter() const { return FLoadCounter; }
+    DWORD LoadFlag() const { return FLoadFlag; }
+    const std::wstring& Name() const { return FName; }
+    HMODULE Handle() const { return FHandle; }
+    DWORD ErrorCode() const { return FErrorCode; }
+    bool IsCanUnload() const;
+
+    // 0 and the function, 6 when the library is not loaded, 1 when it has no
+    // such export.
+    DWORD GetProcAddr(const char* AProcName, FARPROC& AProc) const;
+    DWORD GetProcAddr(WORD AProcIndex, FARPROC& AProc) const;
+    HRESULT GetInstance(const GUID& AGUID, void** AObj) const;
+    HRESULT GetVersion(DLLVERSIONINFO2& AInfo) const;
+    std::wstring GetResourceString(UINT AResId) const;
+
+  private:
+    friend class DllRoutines;
+    void Load(DWORD AFlag);
+    void Unload();
+    HRESULT BindInstanceProcs();
+
+    LONG FLoadCounter = 0;
+    DWORD FLoadFlag;
+    HMODULE FHandle = nullptr;
+    DWORD FErrorCode = 0;
+    std::wstring FName;
+    TGetInstanceProc FGetInstanceProc = nullptr;
+    TDllCanUnloadNowProc FDllCanUnloadNowProc = nullptr;
+  };
+
+  // Loads the library (or counts one more load) and returns its entry, which
+  // may carry an error; none once the unit has stopped. A bare name with
+  // flags 0 is looked for in the system folder only.
+  static TLibraryItem* LoadLibrary(const std::wstring& ALibName, DWORD AFlag);
+  // Unloads an entry once; entries stay registered.
+  static void FreeLibrary(TLibraryItem* ALibItem);
+  static void FreeLibrary(const std::wstring& ALibName);
+  static void FreeLibrary(HMODULE AHandle);
+  // Removes every entry that can be unloaded, until none is left to remove.
+  static void FreeUnusedLibraries();
+  static void FreeAllLibraries();
+
+  // A function of a library, bound by name or ordinal; raises ESystemError
+  // (the loader's code, or 1 for a missing export). A bare library name is
+  // loaded from the system folder only.
+  static FARPROC Call(const std::wstring& ALibName, const char* AProcName);
+  static FARPROC Call(const std::wstring& ALibName, WORD AProcIndex);
+  template <typename F>
+  static F Call(const std::wstring& ALibName, const char* AProcName) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(Call(ALibName, AProcName)));
+  }
+  // The same, answering none instead of raising.
+  static FARPROC Get(const std::wstring& ALibName, const char* AProcName);
+  static FARPROC Get(const std::wstring& ALibName, WORD AProcIndex);
+  template <typename F>
+  static F Get(const std::wstring& ALibName, const char* AProcName) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(Get(ALibName, AProcName)));
+  }
+
+  // An object from the library's factory export ("DllGetInstance", else
+  // "GetInstance"); raises EVelqoraInitException.
+  static void GetInstance(const std::wstring& ALibName, const GUID& AGUID, void** AObj);
+  static HRESULT TryGetInstance(const std::wstring& ALibName, const GUID& AGUID, void** AObj) noexcept;
+  static bool GetVersion(const std::wstring& ALibName, DLLVERSIONINFO2& AInfo) noexcept;
+  static bool IsVersion(const std::wstring& ALibName, WORD AMinMajor, WORD AMinMinor, WORD AMaxMajor,
+                        WORD AMaxMinor) noexcept;
+  static std::wstring GetResourceString(const std::wstring& ALibName, UINT AResId) noexcept;
+
+  // The registered entry of a name (letter case does not matter), if any.
+  static TLibraryItem* FindLibrary(const std::wstring& AName);
+  static size_t LibraryCount();
+
+  // Unit start-up and shut-down.
+  static void Start();
+  static void Stop();
+
+private:
+  static TLibraryItem* FindLibraryByHandle(HMODULE AHandle);
+  static DWORD FindOrLoadLibrary(const std::wstring& AName, DWORD AFlag, TLibraryItem*& AItem);
+  static HRESULT InstanceSteps(const std::wstring& ALibName, const GUID& AGUID, void** AObj);
 };
 
 }  // namespace Velqora

@@ -241,14 +241,31 @@ DWORD TickDiff(DWORD ANow, DWORD AStart) {
   return AStart - ANow;
 }
 
-HMODULE LoadSystemLibrary(const wchar_t* AName) {
+std::wstring SystemFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) ThrowLastOSError();
+  return std::wstring(folder, length);
+}
+
+bool IsBareFileName(std::wstring_view AName) {
+  return !AName.empty() && AName.find_first_of(L"\\/:") == std::wstring_view::npos;
+}
+
+HMODULE TryLoadSystemLibrary(const wchar_t* AName) {
   HMODULE module = LoadLibraryExW(AName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (!module) {  // systems without the system-folder-only search
-    wchar_t folder[MAX_PATH];
-    UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) ThrowLastOSError();
-    module = LoadLibraryExW((std::wstring(folder, length) + L"\\" + AName).c_str(), nullptr, 0);
-  }
+  if (module) return module;
+  DWORD error = GetLastError();
+  if (error != ERROR_INVALID_PARAMETER) return nullptr;  // the search itself is offered
+  // Systems without the system-folder-only search: the full path.
+  wchar_t folder[MAX_PATH] = {};
+  UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  return LoadLibraryExW((std::wstring(folder, length) + L"\\" + AName).c_str(), nullptr, 0);
+}
+
+HMODULE LoadSystemLibrary(const wchar_t* AName) {
+  HMODULE module = TryLoadSystemLibrary(AName);
   if (!module) ThrowLastOSError();
   return module;
 }

@@ -118,9 +118,16 @@ DWORD TickAdd(DWORD ATick, DWORD AInterval);
 DWORD TickDiff(DWORD ANow, DWORD AStart);
 
 // A system library loaded from the system folder only (never from the
-// program's folder or the current one); raises ESystemError when it cannot
-// be loaded. The caller owns the handle.
+// program's folder or the current one): the system-folder-only search where
+// the system offers it, else the full path in the system folder. Null with
+// the last error set when it cannot be loaded; the caller owns the handle.
+HMODULE TryLoadSystemLibrary(const wchar_t* AName);
+// The same, raising ESystemError when it cannot be loaded.
 HMODULE LoadSystemLibrary(const wchar_t* AName);
+// Whether AName is a bare file name (no folder, no drive).
+bool IsBareFileName(std::wstring_view AName);
+// The system folder, without trailing backslash.
+std::wstring SystemFolder();
 
 // The strings of a list of zero-terminated strings that ends with an empty
 // string.

@@ -164,6 +164,24 @@ std::string ReadBytes(const std::wstring& AFileName) {
   return bytes;
 }
 
+int RunProgram(const std::wstring& AProgram, const std::wstring& AArguments, DWORD AWaitMs) {
+  std::wstring command = L"\"" + AProgram + L"\" " + AArguments;
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(AProgram.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return -1;
+  Velqora::TUniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
+  if (AWaitMs == 0) return 0;
+  if (WaitForSingleObject(pi.hProcess, AWaitMs) != WAIT_OBJECT_0) {
+    TerminateProcess(pi.hProcess, 99);
+    return -1;
+  }
+  DWORD code = DWORD(-1);
+  GetExitCodeProcess(pi.hProcess, &code);
+  return int(code);
+}
+
 bool FileExists(const std::wstring& AFileName) { return GetFileAttributesW(AFileName.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace Testing

@@ -53,4 +53,8 @@ void WriteBytes(const std::wstring& AFileName, const std::string& ABytes);
 std::string ReadBytes(const std::wstring& AFileName);
 bool FileExists(const std::wstring& AFileName);
 
+// Starts a program with a command line; waits for it when AWaitMs is not 0
+// and answers its exit code (or -1 when it could not start or did not end).
+int RunProgram(const std::wstring& AProgram, const std::wstring& AArguments, DWORD AWaitMs = 30000);
+
 }  // namespace Testing

@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include "SystemTestSupport.h"
+#include "UniqueHandle.h"
+#include "Velqora.System.SysUtils.h"
+#include "Velqora.Winapi.AdvApi32.h"
+#include "Velqora.Winapi.User32.h"
+
+using namespace Velqora;
+using Testing::SystemFixture;
+
+namespace {
+
+class ProcessInfoTest : public Testing::SystemTest {};
+
+TEST_F(ProcessInfoTest, FactsAboutTheProcess) {
+  EXPECT_TRUE(ProcessInfo::IsWow64Process());  // 32-bit code in a 64-bit prefix
+  EXPECT_TRUE(ProcessInfo::IsElevated());      // as Wine runs programs
+  EXPECT_NO_THROW(ProcessInfo::IsUserAdmin());
+  EXPECT_FALSE(ProcessInfo::UserName().empty());
+  EXPECT_EQ(ProcessInfo::UserSID().rfind(L"S-1-5-", 0), 0u);
+  EXPECT_TRUE(ProcessInfo::EnablePrivilegie(L"SeShutdownPrivilege"));
+  EXPECT_FALSE(ProcessInfo::EnablePrivilegie(L"SeNoSuchPrivilege"));
+}
+
+// The machine type of the kernel32.dll the process sees in the system folder.
+WORD SystemKernelMachine() {
+  std::string bytes = Testing::ReadBytes(SystemFolder() + L"\\kernel32.dll");
+  DWORD offset;
+  memcpy(&offset, bytes.data() + 60, 4);
+  WORD machine;
+  memcpy(&machine, bytes.data() + offset + 4, 2);
+  return machine;
+}
+
+TEST_F(ProcessInfoTest, RedirectionCallsNest) {
+  ASSERT_EQ(SystemKernelMachine(), IMAGE_FILE_MACHINE_I386);
+  ProcessInfo::Wow64EnableFsRedirection();  // without a disable: nothing
+  EXPECT_EQ(SystemKernelMachine(), IMAGE_FILE_MACHINE_I386);
+  ProcessInfo::Wow64DisableFsRedirection();
+  EXPECT_EQ(SystemKernelMachine(), IMAGE_FILE_MACHINE_AMD64);  // the real system folder
+  ProcessInfo::Wow64DisableFsRedirection();
+  ProcessInfo::Wow64EnableFsRedirection();
+  EXPECT_EQ(SystemKernelMachine(), IMAGE_FILE_MACHINE_AMD64);  // still off: nested
+  ProcessInfo::Wow64EnableFsRedirection();
+  EXPECT_EQ(SystemKernelMachine(), IMAGE_FILE_MACHINE_I386);
+  ProcessInfo::Wow64EnableFsRedirection();
+  EXPECT_EQ(SystemKernelMachine(), IMAGE_FILE_MACHINE_I386);
+}
+
+TEST(InnerCommand, QuotesTheProgramAndAddsTheParameters) {
+  struct TCase {
+    const wchar_t *Cmd, *Param, *Expected;
+  };
+  const TCase cases[] = {
+      {L"C:\\Program Files\\Browser\\browser.exe", L"http://example.test/a?b=1",
+       L"\"C:\\Program Files\\Browser\\browser.exe\" http://example.test/a?b=1"},
+      {L"C:\\b.exe", L"", L"\"C:\\b.exe\""},
+      {L"", L"http://example.test", L"http://example.test"},
+      {L"odd\"name.exe", L"x", L"\"odd\"\"name.exe\" x"},
+      {L"b.exe", L"http://x.test/?a=1&b=(2)|3", L"\"b.exe\" http://x.test/?a=1^&b=^(2^)^|3"},
+      {L"b.exe", L"\"http://x.test/?a=1&b=2\" & more", L"\"b.exe\" \"http://x.test/?a=1&b=2\" ^& more"},
+      {L"", L"", L""},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(ProcessInfo::InnerCommand(c.Cmd, c.Param), c.Expected);
+}
+
+TEST(RegDeleteKeyEx, DeletesWithOrWithoutAView) {
+  for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_64KEY), REGSAM(KEY_WOW64_32KEY)}) {
+    SCOPED_TRACE(view);
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\BountiqTest\\Doomed", 0, nullptr, 0,
+                              KEY_ALL_ACCESS | view, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(Winapi::AdvApi32::RegDeleteKeyEx(HKEY_CURRENT_USER, L"Software\\BountiqTest\\Doomed", view, 0),
+              ERROR_SUCCESS);
+    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\BountiqTest\\Doomed", 0, KEY_READ | view, &key),
+              ERROR_SUCCESS);
+  }
+  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\BountiqTest");
+}
+
+// Starting a program that records its command line: the path has a blank,
+// the parameter is a web address.
+class LaunchTest : public Testing::SystemTest {
+protected:
+  void SetUp() override {
+    SystemTest::SetUp();
+    std::wstring folder = Folder / L"with blank";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    Program = folder + L"\\recorder.exe";
+    Record = folder + L"\\record.txt";
+    ASSERT_TRUE(CopyFileW(SystemFixture("recorder.exe").c_str(), Program.c_str(), FALSE));
+  }
+  void TearDown() override {
+    if (Shell) {
+      PostMessageW(Winapi::User32::GetShellWindow(), WM_CLOSE, 0, 0);
+      WaitForSingleObject(Shell.Get(), 10000);
+    }
+    SystemTest::TearDown();
+  }
+  // What the program recorded, once it has.
+  std::wstring Recorded() {
+    if (!Testing::PumpUntil([&] { return Testing::FileExists(Record) && !Testing::ReadBytes(Record).empty(); }))
+      return L"(nothing recorded)";
+    std::string bytes = Testing::ReadBytes(Record);
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+  }
+  void StartShellWindow() {
+    std::wstring exe = SystemFixture("shell-window.exe");
+    std::wstring command = L"\"" + exe + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    CloseHandle(pi.hThread);
+    Shell.Reset(pi.hProcess);
+    ASSERT_TRUE(Testing::PumpUntil([] { return Winapi::User32::GetShellWindow() != nullptr; }));
+  }
+
+  Testing::TTempFolder Folder;
+  std::wstring Program, Record;
+  TUniqueKernelHandle Shell;
+  const std::wstring Address = L"http://example.test/page?a=1&b=2";
+};
+
+TEST_F(LaunchTest, ElevatedWithoutShellWindowRaises) {
+  ASSERT_EQ(Winapi::User32::GetShellWindow(), nullptr);
+  EXPECT_THROW(ProcessInfo::CreateProcessAsLUAUser(Program, Address), ESystemError);
+  EXPECT_FALSE(Testing::FileExists(Record));
+}
+
+TEST_F(LaunchTest, AsTheDesktopUserThroughTheCommandProcessor) {
+  StartShellWindow();
+  PROCESS_INFORMATION info{};
+  ProcessInfo::CreateProcessAsLUAUser(Program, Address, info);
+  TUniqueKernelHandle process(info.hProcess), thread(info.hThread);
+  ASSERT_TRUE(process);
+  EXPECT_EQ(Recorded(), L"\"" + Program + L"\" " + Address);
+}
+
+TEST_F(LaunchTest, AsTheCurrentUser) {
+  ProcessInfo::CreateProcessAsCurrentUser(Program, Address);
+  EXPECT_EQ(Recorded(), L"\"" + Program + L"\" " + Address);
+}
+
+TEST_F(LaunchTest, AProgramThatCannotStartGivesTheLaunchersMessage) {
+  try {
+    PROCESS_INFORMATION info{};
+    ProcessInfo::CreateProcessAsCurrentUser(L"", L"", info);
+    // The command processor itself started (with nothing to start); fine.
+    TUniqueKernelHandle process(info.hProcess), thread(info.hThread);
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message().rfind(L"CreateProcess. Error execute command:", 0), 0u);
+  }
+}
+
+}  // namespace
