@@ -130,10 +130,7 @@ DWORD DllRoutines::TLibraryItem::GetProcAddr(const char* AProcName, FARPROC& APr
 }
 
 DWORD DllRoutines::TLibraryItem::GetProcAddr(WORD AProcIndex, FARPROC& AProc) const {
-  AProc = nullptr;
-  if (!FHandle) return ERROR_INVALID_HANDLE;
-  AProc = GetProcAddress(FHandle, MAKEINTRESOURCEA(AProcIndex));
-  return AProc ? 0 : ERROR_INVALID_FUNCTION;
+  return GetProcAddr(MAKEINTRESOURCEA(AProcIndex), AProc);  // an ordinal in place of a name
 }
 
 HRESULT DllRoutines::TLibraryItem::GetInstance(const GUID& AGUID, void** AObj) const {
@@ -286,13 +283,7 @@ FARPROC DllRoutines::Call(const std::wstring& ALibName, const char* AProcName) {
 }
 
 FARPROC DllRoutines::Call(const std::wstring& ALibName, WORD AProcIndex) {
-  TRegistryLock lock;
-  TLibraryItem* item;
-  DWORD code = FindOrLoadLibrary(ALibName, 0, item);
-  if (!item || code) ThrowOSError(code);
-  FARPROC proc;
-  if (DWORD missing = item->GetProcAddr(AProcIndex, proc)) ThrowOSError(missing);
-  return proc;
+  return Call(ALibName, MAKEINTRESOURCEA(AProcIndex));  // an ordinal in place of a name
 }
 
 FARPROC DllRoutines::Get(const std::wstring& ALibName, const char* AProcName) {
@@ -304,11 +295,7 @@ FARPROC DllRoutines::Get(const std::wstring& ALibName, const char* AProcName) {
 }
 
 FARPROC DllRoutines::Get(const std::wstring& ALibName, WORD AProcIndex) {
-  TRegistryLock lock;
-  TLibraryItem* item;
-  FARPROC proc = nullptr;
-  if (FindOrLoadLibrary(ALibName, 0, item) == 0 && item) item->GetProcAddr(AProcIndex, proc);
-  return proc;
+  return Get(ALibName, MAKEINTRESOURCEA(AProcIndex));
 }
 
 HRESULT DllRoutines::InstanceSteps(const std::wstring& ALibName, const GUID& AGUID, void** AObj) {
