@@ -1,0 +1,45 @@
+// One HTTP(S) request through the system's Internet client, the response
+// body copied into a stream.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+
+namespace Velqora {
+
+// Where a response body goes.
+class TStream {
+public:
+  virtual ~TStream() = default;
+  // Raises when the bytes cannot be written (a full disk, say).
+  virtual void Write(const void* AData, size_t ASize) = 0;
+};
+
+// The parts of an address the request needs.
+struct TUrlParts {
+  std::wstring HostName;
+  std::wstring ObjectName;  // path with query and fragment
+  int Scheme = 0;           // INTERNET_SCHEME_HTTP or _HTTPS are fetched, no other
+  WORD Port = 0;            // as written, else the scheme's own
+};
+
+// Canonicalises AURL (the part after "?" or "#" unchanged) and splits it.
+bool CrackURL(const std::wstring& AURL, std::wstring& AHostName, std::wstring& AObjectName);
+bool CrackURL(const std::wstring& AURL, TUrlParts& AParts);
+
+// Sends the request and copies the body into AStream (none: discarded).
+// True when the body was read to its end (a body shorter than its announced
+// length is not: the connection broke), whatever the status, which
+// AStatusCode receives (0 when no answer came). "https" addresses go over
+// TLS with certificate checks (port 443 unless the address names one);
+// "http" addresses to port 80 unless they name one; other schemes fail.
+bool InternetRequest(const std::wstring& AMethod, const std::wstring& AURL, const std::wstring& AHeaders,
+                     const void* AOptional, DWORD AOptionalLength, DWORD& AStatusCode, TStream* AStream);
+bool InternetRequest(const std::wstring& AMethod, const std::wstring& AURL, TStream* AStream);
+
+// Whether a status code means success (2xx).
+inline bool IsSuccessStatus(DWORD AStatusCode) { return AStatusCode >= 200 && AStatusCode < 300; }
+
+}  // namespace Velqora

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "TestSupport.h"
+#include "Velqora.Debug.LogFile.h"
+#include "Velqora.DllRoutines.h"
+#include "Velqora.System.SysUtils.h"
+#include "Velqora.System.Win.Internet.h"
+
+using namespace Velqora;
+
+namespace {
+
+// Collects a body in memory; can be told to fail like a full disk.
+struct TMemoryStream : TStream {
+  void Write(const void* AData, size_t ASize) override {
+    if (FailAfter && Bytes.size() + ASize > FailAfter) ThrowOSError(ERROR_DISK_FULL);
+    Bytes.append(static_cast<const char*>(AData), ASize);
+  }
+  std::string Bytes;
+  size_t FailAfter = 0;
+};
+
+std::string Pattern(size_t ASize) {
+  std::string bytes(ASize, '\0');
+  for (size_t i = 0; i < ASize; ++i) bytes[i] = char(i & 0xFF);
+  return bytes;
+}
+
+class InternetTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Debug::TDebugLogFile::Start();
+    DllRoutines::Start();
+    const char* http = getenv("BOUNTIQ_HTTP_PORT");
+    const char* https = getenv("BOUNTIQ_HTTPS_PORT");
+    ASSERT_TRUE(http && https) << "run through internet_test.sh";
+    Http = L"http://127.0.0.1:" + Utf8ToWide(http);
+    Https = L"https://localhost:" + Utf8ToWide(https);
+  }
+  void TearDown() override {
+    DllRoutines::Stop();
+    Debug::TDebugLogFile::Stop();
+  }
+  // The request lines the server saw.
+  static std::string ServerLog() { return Testing::ReadBytes(Utf8ToWide(getenv("BOUNTIQ_SERVER_LOG"))); }
+
+  std::wstring Http, Https;
+};
+
+TEST_F(InternetTest, CrackURLSplitsHostAndObjectKeepingTheQuery) {
+  std::wstring host, object;
+  ASSERT_TRUE(CrackURL(L"http://example.test/nano download.php?partner=VQ150801BNTQ&x=a b", host, object));
+  EXPECT_EQ(host, L"example.test");
+  EXPECT_EQ(object, L"/nano%20download.php?partner=VQ150801BNTQ&x=a b");  // only the path is encoded
+  TUrlParts parts;
+  ASSERT_TRUE(CrackURL(L"https://example.test:8443/a", parts));
+  EXPECT_EQ(parts.Port, 8443);
+  EXPECT_EQ(parts.Scheme, INTERNET_SCHEME_HTTPS);
+  ASSERT_TRUE(CrackURL(L"https://example.test/a", parts));
+  EXPECT_EQ(parts.Port, 443);
+  ASSERT_TRUE(CrackURL(L"http://example.test/a", parts));
+  EXPECT_EQ(parts.Port, 80);
+  EXPECT_FALSE(CrackURL(L"not an address", host, object));
+  EXPECT_FALSE(CrackURL(L"http://example.test/" + std::wstring(2100, L'a'), host, object));  // too long
+}
+
+TEST_F(InternetTest, DownloadsTheWholeBodyWithItsStatus) {
+  for (size_t size : {size_t(0), size_t(1), size_t(65536), size_t(3 << 20) + 7}) {
+    SCOPED_TRACE(size);
+    TMemoryStream stream;
+    DWORD status = 0;
+    EXPECT_TRUE(InternetRequest(L"GET", Http + L"/bytes?size=" + std::to_wstring(size), L"", nullptr, 0, status,
+                                &stream));
+    EXPECT_EQ(status, 200u);
+    EXPECT_TRUE(stream.Bytes == Pattern(size));
+  }
+}
+
+TEST_F(InternetTest, TheQueryArrivesUnchanged) {
+  TMemoryStream stream;
+  ASSERT_TRUE(InternetRequest(L"GET", Http + L"/echo/nano_download.php?partner=VQ150801BNTQ", &stream));
+  EXPECT_EQ(stream.Bytes, "/echo/nano_download.php?partner=VQ150801BNTQ");
+}
+
+TEST_F(InternetTest, ErrorStatusIsReportedAndACutBodyIsNoSuccess) {
+  TMemoryStream page;
+  DWORD status = 0;
+  EXPECT_TRUE(InternetRequest(L"GET", Http + L"/status/404", L"", nullptr, 0, status, &page));
+  EXPECT_EQ(status, 404u);  // read to its end, but the caller sees the status
+  EXPECT_FALSE(IsSuccessStatus(status));
+  EXPECT_EQ(page.Bytes, "status 404");
+
+  TMemoryStream cut;
+  EXPECT_FALSE(InternetRequest(L"GET", Http + L"/cut", L"", nullptr, 0, status, &cut));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INTERNET_CONNECTION_RESET));
+  EXPECT_LE(cut.Bytes.size(), 1000u);  // what arrived before the break
+}
+
+TEST_F(InternetTest, UnreachableServersAndOtherSchemesFail) {
+  TMemoryStream stream;
+  DWORD status = 7;
+  EXPECT_FALSE(InternetRequest(L"GET", L"http://127.0.0.1:1/x", L"", nullptr, 0, status, &stream));
+  EXPECT_EQ(status, 0u);
+  EXPECT_FALSE(InternetRequest(L"GET", L"ftp://127.0.0.1/x", &stream));
+  EXPECT_FALSE(InternetRequest(L"GET", L"file:///C:/windows/win.ini", &stream));
+  EXPECT_TRUE(stream.Bytes.empty());
+}
+
+TEST_F(InternetTest, HttpsGoesOverTlsAndChecksTheCertificate) {
+  std::string before = ServerLog();
+  TMemoryStream stream;
+  DWORD status = 0;
+  // The server's certificate is for localhost but from no trusted issuer.
+  EXPECT_FALSE(InternetRequest(L"GET", Https + L"/bytes?size=10", L"", nullptr, 0, status, &stream));
+  EXPECT_EQ(GetLastError(), 12045u);  // ERROR_INTERNET_INVALID_CA
+  EXPECT_TRUE(stream.Bytes.empty());
+  EXPECT_EQ(ServerLog(), before) << "nothing was asked in plain text";
+}
+
+TEST_F(InternetTest, AStreamThatCannotWritePassesItsErrorOn) {
+  TMemoryStream stream;
+  stream.FailAfter = 100000;
+  try {
+    InternetRequest(L"GET", Http + L"/bytes?size=1000000", &stream);
+    FAIL() << "no exception";
+  } catch (const ESystemError& e) {
+    EXPECT_EQ(e.ErrorCode, DWORD(ERROR_DISK_FULL));
+  }
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+#!/usr/bin/env python3
+"""A loopback HTTP (and HTTPS) server for the download tests.
+
+    http_server.py PORT_FILE [CERT KEY]
+
+Listens on 127.0.0.1 on free ports and writes "HTTP_PORT [HTTPS_PORT]" to
+PORT_FILE. Paths:
+  /bytes?size=N   N bytes of a fixed pattern
+  /status/CODE    that status, with the body "status CODE"
+  /cut            announces 100000 bytes, sends 1000 and closes
+  /echo...        the request line's target as the body
+Every request line is appended to PORT_FILE + ".log".
+"""
+import http.server
+import socketserver
+import ssl
+import sys
+import threading
+import urllib.parse
+
+
+def pattern(n):
+    block = bytes(range(256)) * 256
+    whole, rest = divmod(n, len(block))
+    return block * whole + block[:rest]
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        with open(sys.argv[1] + ".log", "a") as log:
+            log.write(self.requestline + "\n")
+        url = urllib.parse.urlsplit(self.path)
+        if url.path == "/bytes":
+            size = int(urllib.parse.parse_qs(url.query).get("size", ["0"])[0])
+            self.reply(200, pattern(size))
+        elif url.path.startswith("/status/"):
+            code = int(url.path.split("/")[2])
+            self.reply(code, ("status %d" % code).encode())
+        elif url.path == "/cut":
+            self.send_response(200)
+            self.send_header("Content-Length", "100000")
+            self.end_headers()
+            self.wfile.write(pattern(1000))
+            self.wfile.flush()
+            self.close_connection = True
+            self.connection.shutdown(2)
+        elif url.path.startswith("/echo"):
+            self.reply(200, self.path.encode())
+        else:
+            self.reply(404, b"no such thing")
+
+    def reply(self, code, body):
+        self.send_response(code)
+        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Content-Type", "application/octet-stream")
+        self.end_headers()
+        self.wfile.write(body)
+
+
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+def main():
+    plain = Server(("127.0.0.1", 0), Handler)
+    ports = [plain.server_address[1]]
+    servers = [plain]
+    if len(sys.argv) > 3:
+        secure = Server(("127.0.0.1", 0), Handler)
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(sys.argv[2], sys.argv[3])
+        secure.socket = context.wrap_socket(secure.socket, server_side=True)
+        servers.append(secure)
+        ports.append(secure.server_address[1])
+    for s in servers[1:]:
+        threading.Thread(target=s.serve_forever, daemon=True).start()
+    with open(sys.argv[1] + ".tmp", "w") as f:
+        f.write(" ".join(map(str, ports)))
+    import os
+    os.replace(sys.argv[1] + ".tmp", sys.argv[1])
+    plain.serve_forever()
+
+
+if __name__ == "__main__":
+    main()
