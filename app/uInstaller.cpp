@@ -1,39 +1,255 @@
 #include "uInstaller.h"
 
-#include <memory>
+#include <atomic>
+
+#include "CriticalSection.h"
+#include "UniqueHandle.h"
+#include "Velqora.System.SysUtils.h"
+#include "Velqora.System.Win.Internet.h"
+#include "Velqora.Winapi.Kernel32.h"
+#include "uWrapper.ResourceManager.h"
+#include "ufmPage.LavaSoftWebCompanion.h"
 
 namespace uInstaller {
 
-using Velqora::Debug::TDebugLog;
+using namespace Velqora;
+using Debug::TDebugLog;
+using Debug::TLogOwner;
 using enum TInstallerLogLevel;
+using TInstallerProcess = Installer::TInstallerProcess;
 
 bool InstallAction = true;
 bool InstallOffer = true;
 
 namespace {
-std::unique_ptr<TDebugLog<TInstallerLogLevel>> FLog;
-const Velqora::Debug::TLogOwner LogOwner(L"Installer");
+
+// Owned; a raw pointer, since a global unique_ptr of the facade trips the
+// link-time optimiser of this toolchain (internal compiler error).
+TDebugLog<TInstallerLogLevel>* FLog = nullptr;
+constexpr TLogOwner LogOwner(L"Installer");
+
+// The installer runs of one Installer::Run (owned; plain pointers, as the
+// toolchain's link-time optimiser fails on globals with destructors here).
+TInstallerProcess* ActionProcess = nullptr;
+TInstallerProcess* OfferProcess = nullptr;
+
+const wchar_t* TypeName(TInstallerType AType) {
+  return AType == TInstallerType::itAction ? L"product installer" : L"partner installer";
+}
+
+// A file written through its handle, for the download.
+class TFileStream : public TStream {
+public:
+  explicit TFileStream(const std::wstring& AFileName)
+      : FFile(CreateFileW(AFileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)) {
+    if (!FFile) ThrowLastOSError();
+  }
+  void Write(const void* AData, size_t ASize) override {
+    DWORD written = 0;
+    if (!WriteFile(FFile.Get(), AData, DWORD(ASize), &written, nullptr)) ThrowLastOSError();
+    if (written != ASize) ThrowOSError(ERROR_WRITE_FAULT);
+  }
+
+private:
+  TUniqueFileHandle FFile;
+};
+
+bool FileExists(const std::wstring& AFileName) {
+  return !AFileName.empty() && GetFileAttributesW(AFileName.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 }  // namespace
 
 TDebugLog<TInstallerLogLevel>& Log() { return *FLog; }
+
+// ---- TInstallerProcess ----
+
+TInstallerProcess::~TInstallerProcess() {
+  if (FProcessInfo.hProcess) CloseHandle(FProcessInfo.hProcess);
+  if (FProcessInfo.hThread) CloseHandle(FProcessInfo.hThread);
+  DeleteInstallerFile();
+}
+
+void TInstallerProcess::DeleteInstallerFile() {
+  if (FileExists(FInstallerFileName)) DeleteFileW(FInstallerFileName.c_str());
+}
+
+std::wstring TInstallerProcess::TempFolder() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+  if (length == 0 || length > MAX_PATH) return L"\\";
+  std::wstring folder(temp, length);
+  wchar_t longForm[MAX_PATH + 1] = {};
+  DWORD longLength = GetLongPathNameW(folder.c_str(), longForm, MAX_PATH + 1);
+  if (longLength > 0 && longLength <= MAX_PATH) folder.assign(longForm, longLength);
+  if (folder.back() != L'\\') folder += L'\\';
+  return folder;
+}
+
+std::wstring TInstallerProcess::MakeInstallerFileName(const std::wstring& AFileName, const std::wstring& AFolder) {
+  // Only the last component of whatever the name holds: no folders, no
+  // drive, no stream; the file never lands outside AFolder.
+  std::wstring name = AFileName.substr(AFileName.find_last_of(L"\\/:") + 1);
+  while (!name.empty() && (name.back() == L' ' || name.back() == L'.')) name.pop_back();
+  bool usable = !name.empty();
+  for (wchar_t c : name)
+    if (c < 32 || wcschr(L"<>\"|?*", c)) usable = false;
+  if (!usable) name = L"installer.exe";
+  size_t dot = name.find_last_of(L'.');
+  std::wstring base = dot == std::wstring::npos ? name : name.substr(0, dot);
+  std::wstring extension = dot == std::wstring::npos ? L"" : name.substr(dot);
+  // The folder and any missing parents.
+  for (size_t pos = AFolder.find(L'\\', 3); pos != std::wstring::npos; pos = AFolder.find(L'\\', pos + 1))
+    CreateDirectoryW(AFolder.substr(0, pos).c_str(), nullptr);
+  std::wstring candidate = AFolder + base + extension;
+  for (unsigned i = 0; FileExists(candidate); ++i)
+    candidate = AFolder + base + Format(L"_%u", {uint64_t(i)}) + extension;
+  return candidate;
+}
+
+namespace {
+// The system directory, looked up once under its lock (made when the unit
+// starts).
+CRITICAL_SECTION SystemDirectoryLock;
+wchar_t SystemDirectoryBuffer[MAX_PATH + 1];
+volatile LONG SystemDirectoryKnown = 0;
+}  // namespace
+
+std::wstring TInstallerProcess::SystemDirectory() {
+  if (!InterlockedCompareExchange(&SystemDirectoryKnown, 0, 0)) {
+    EnterCriticalSection(&SystemDirectoryLock);
+    if (!SystemDirectoryKnown) {
+      UINT length = GetSystemDirectoryW(SystemDirectoryBuffer, MAX_PATH);
+      if (length >= MAX_PATH) length = 0;
+      if (length == 0 || SystemDirectoryBuffer[length - 1] != L'\\') SystemDirectoryBuffer[length++] = L'\\';
+      SystemDirectoryBuffer[length] = 0;
+      InterlockedExchange(&SystemDirectoryKnown, 1);
+    }
+    LeaveCriticalSection(&SystemDirectoryLock);
+  }
+  return SystemDirectoryBuffer;
+}
+
+void TInstallerProcess::ExtractFromResources(const std::wstring& AResFileName, const std::wstring& AResInstallerData) {
+  try {
+    wchar_t self[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    uWrapper::ResourceManager::TResourceManager resources(std::wstring(self, length));
+    FInstallerFileName = MakeInstallerFileName(resources.GetString(AResFileName), TempFolder());
+    FInstallerParams.clear();
+    resources.GetFile(AResInstallerData, FInstallerFileName);
+    Log().WriteLog(ilInfo, Format(L"Extracted the %s to %s", {std::wstring(TypeName(FInstallerType)), FInstallerFileName}), LogOwner);
+  } catch (const std::exception& e) {
+    Log().LogError(ilError, L"Extracting the product installer", e, LogOwner);
+    DeleteInstallerFile();
+  }
+}
+
+void TInstallerProcess::DownloadFromServer(const std::wstring& ADownloadFromURL,
+                                           const std::wstring& AInstallerFileName, const std::wstring& ARunParams) {
+  try {
+    FInstallerFileName = MakeInstallerFileName(AInstallerFileName, TempFolder());
+    FInstallerParams = ARunParams;
+    DWORD status = 0;
+    bool complete;
+    {
+      TFileStream stream(FInstallerFileName);
+      complete = InternetRequest(L"GET", ADownloadFromURL, L"", nullptr, 0, status, &stream);
+    }
+    // An error page is no installer.
+    if (!complete) ThrowLastOSError();
+    if (!IsSuccessStatus(status))
+      throw Exception(Format(L"The server answered with status %u", {uint64_t(status)}));
+    Log().WriteLog(ilInfo, Format(L"Downloaded %s to %s", {ADownloadFromURL, FInstallerFileName}), LogOwner);
+  } catch (const std::exception& e) {
+    Log().LogError(ilError, L"Downloading " + ADownloadFromURL, e, LogOwner);
+    DeleteInstallerFile();
+  }
+}
+
+void TInstallerProcess::ExecuteProcess() {
+  try {
+    if (!FileExists(FInstallerFileName)) return;  // nothing was written
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    std::wstring application, command;
+    size_t dot = FInstallerFileName.find_last_of(L'.');
+    if (dot != std::wstring::npos && lstrcmpiW(FInstallerFileName.c_str() + dot, L".msi") == 0) {
+      application = SystemDirectory() + L"msiexec.exe";
+      command = L"\"" + application + L"\" /i \"" + FInstallerFileName + L"\"";
+    } else {
+      // The program's own path first, as every program expects.
+      application = FInstallerFileName;
+      command = L"\"" + application + L"\"";
+      if (!FInstallerParams.empty()) command += L" " + FInstallerParams;
+    }
+    PROCESS_INFORMATION info{};
+    if (Winapi::Kernel32::CreateProcessW(application, command, nullptr, nullptr, FALSE,
+                                         CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS,
+                                         nullptr, L"", startup, info)) {
+      FProcessInfo = info;
+      Log().WriteLog(ilInfo, Format(L"Started: %s", {command}), LogOwner);
+    } else {
+      Log().LogError(ilError, L"Starting " + command, GetLastError(), LogOwner);
+    }
+  } catch (const std::exception& e) {
+    Log().LogError(ilError, L"Starting " + FInstallerFileName, e, LogOwner);
+  }
+}
+
+void TInstallerProcess::WaitFor() {
+  if (!FProcessInfo.hProcess) return;
+  // On the handle: a process that exits with 259 has ended all the same.
+  WaitForSingleObject(FProcessInfo.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(FProcessInfo.hProcess, &code);
+  Log().WriteLog(ilInfo, Format(L"The %s ended with exit code %u", {std::wstring(TypeName(FInstallerType)), uint64_t(code)}), LogOwner);
+}
+
+// ---- Installer ----
 
 void Installer::Run() {
   Log().WriteLog(ilInfo, L"Install flags: action %s, offer %s",
                  {std::wstring(InstallAction ? L"True" : L"False"), std::wstring(InstallOffer ? L"True" : L"False")},
                  LogOwner);
-  // Extraction, download and the installer runs come with the HTTP client.
+  try {
+    if (InstallAction) ActionProcess = new TInstallerProcess(TInstallerType::itAction);
+    if (InstallOffer) OfferProcess = new TInstallerProcess(TInstallerType::itOffer);
+    if (ActionProcess) {
+      ActionProcess->ExtractFromResources(uWrapper::ResourceManager::RES_INSTALLER_NAME,
+                                          uWrapper::ResourceManager::RES_INSTALLER_PACKAGE);
+      ActionProcess->ExecuteProcess();
+    }
+    if (OfferProcess) {
+      using namespace ufmPage::LavaSoftWebCompanion;
+      OfferProcess->DownloadFromServer(OfferDownloadURL, OfferInstallerFileName, OfferRunParams);
+    }
+    if (ActionProcess) ActionProcess->WaitFor();
+    if (OfferProcess) {
+      OfferProcess->ExecuteProcess();
+      OfferProcess->WaitFor();
+    }
+  } catch (const std::exception& e) {
+    Log().LogError(ilError, L"Installer phase", e, LogOwner);
+  }
+  delete std::exchange(ActionProcess, nullptr);  // deletes the files
+  delete std::exchange(OfferProcess, nullptr);
 }
 
 void Start() {
+  InitializeCriticalSection(&SystemDirectoryLock);
   InstallAction = true;
   InstallOffer = true;
-  FLog.reset(TDebugLog<TInstallerLogLevel>::CreateProgramLog());
+  delete std::exchange(FLog, TDebugLog<TInstallerLogLevel>::CreateProgramLog());
   Log().WriteLog(ilInfo, L"Started: " + std::wstring(GetCommandLineW()), LogOwner);
 }
 
 void Stop() {
   if (FLog) Log().WriteLog(ilInfo, L"Finished", LogOwner);
-  FLog.reset();  // the last facade of the log writes out what is buffered
+  delete std::exchange(FLog, nullptr);  // the last facade of the log writes out what is buffered
+  DeleteCriticalSection(&SystemDirectoryLock);
 }
 
 }  // namespace uInstaller

@@ -7,6 +7,10 @@ namespace ufmPage::LavaSoftWebCompanion {
 
 using namespace Gui;
 
+std::wstring OfferDownloadURL;
+std::wstring OfferInstallerFileName;
+std::wstring OfferRunParams;
+
 TfmPageLavaSoftWebCompanion::TfmPageLavaSoftWebCompanion(TComponent* AOwner) : TForm(AOwner) {
   // Layout.
   SetName(L"fmPageLavaSoftWebCompanion");
