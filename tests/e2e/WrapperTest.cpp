@@ -31,9 +31,9 @@ struct TWrapperRun {
 };
 
 // Starts the wrapper and waits for its wizard window.
-TWrapperRun StartWrapper(const std::wstring& AArguments = L"") {
+TWrapperRun StartWrapper(const std::wstring& AArguments = L"", std::wstring AExe = L"") {
   TWrapperRun run;
-  std::wstring exe = Testing::BuildPath(BOUNTIQ_WRAPPER_EXE);
+  std::wstring exe = AExe.empty() ? Testing::BuildPath(BOUNTIQ_WRAPPER_EXE) : AExe;
   std::wstring command = L"\"" + exe + L"\" " + AArguments;
   STARTUPINFOW si{};
   si.cb = sizeof(si);
@@ -154,6 +154,59 @@ TEST(Wrapper, WritesItsLogOnlyWithTheDebugSwitch) {
   EXPECT_NE(text.find(L"bountiq-wrapper.exe"), std::wstring::npos);
   EXPECT_NE(text.find(L"Install flags: action False, offer False"), std::wstring::npos) << "closed by the close box";
   removeLogs();
+}
+
+// The visible child window with the given text (the wizard's buttons carry
+// their captions as window text).
+struct TChildSearch {
+  const wchar_t* Text;
+  HWND Found;
+  static BOOL CALLBACK Visit(HWND AWnd, LPARAM AParam) {
+    auto self = reinterpret_cast<TChildSearch*>(AParam);
+    wchar_t text[64] = {};
+    GetWindowTextW(AWnd, text, 64);
+    if (IsWindowVisible(AWnd) && lstrcmpW(text, self->Text) == 0) {
+      self->Found = AWnd;
+      return FALSE;
+    }
+    return TRUE;
+  }
+};
+HWND FindChild(HWND AParent, const wchar_t* AText) {
+  TChildSearch search{AText, nullptr};
+  EnumChildWindows(AParent, TChildSearch::Visit, reinterpret_cast<LPARAM>(&search));
+  return search.Found;
+}
+
+// A product packed by the real packaging tool: Next runs it once, with its
+// own path first on its command line; the wrapper waits for it and leaves
+// no installer file in the temporary folder.
+TEST(Wrapper, NextRunsThePackedProductAndCleansUp) {
+  Testing::TTempFolder folder;
+  std::wstring wrapper = folder / L"Product-Setup-Wrapped.exe";
+  std::wstring pack = Testing::BuildPath(BOUNTIQ_PACK_EXE);
+  std::wstring product = Testing::BuildPath(BOUNTIQ_RECORDER_EXE);
+  ASSERT_EQ(Testing::RunProgram(pack, L"\"" + product + L"\" -o \"" + wrapper + L"\" --name Product-Setup.exe"), 0);
+  wchar_t temp[MAX_PATH];
+  std::wstring tempFolder(temp, GetTempPathW(MAX_PATH, temp));
+  std::wstring record = tempFolder + L"record.txt";
+  DeleteFileW(record.c_str());
+  DeleteFileW((tempFolder + L"Product-Setup.exe").c_str());
+
+  TWrapperRun run = StartWrapper(L"", wrapper);
+  ASSERT_TRUE(run.Window);
+  HWND next = FindChild(run.Window, L"Next");
+  ASSERT_TRUE(next);
+  PostMessageW(next, WM_KEYDOWN, VK_RETURN, 0);  // Enter on the focused Next button
+  ASSERT_EQ(WaitForSingleObject(run.Process.Get(), 30000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(run.Process.Get(), &code);
+  EXPECT_EQ(code, 0u);
+  std::string bytes = Testing::ReadBytes(record);
+  std::wstring line(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+  EXPECT_EQ(line, L"\"" + tempFolder + L"Product-Setup.exe\"");  // the program first, nothing else
+  EXPECT_FALSE(Testing::FileExists(tempFolder + L"Product-Setup.exe")) << "the installer file was left behind";
+  DeleteFileW(record.c_str());
 }
 
 TEST(Wrapper, KeepsItsClientSizeAtHighDpi) {
