@@ -25,6 +25,15 @@ const wchar_t* const RT_VERSION_W = MAKEINTRESOURCEW(16);
 
 // version.dll is no KnownDLL: bound at run time from the system folder only.
 // It stays loaded for the life of the process.
+// imagehlp likewise, so that the wrapper does not load it at every start.
+using TCheckSumMappedFile = PIMAGE_NT_HEADERS(WINAPI*)(PVOID, DWORD, PDWORD, PDWORD);
+TCheckSumMappedFile CheckSumProcedure() {
+  static HMODULE module = LoadSystemLibrary(L"imagehlp.dll");
+  FARPROC proc = GetProcAddress(module, "CheckSumMappedFile");
+  if (!proc) ThrowLastOSError();
+  return reinterpret_cast<TCheckSumMappedFile>(reinterpret_cast<void*>(proc));
+}
+
 template <typename T>
 T VersionProcedure(const char* AName) {
   static HMODULE module = LoadSystemLibrary(L"version.dll");
@@ -312,7 +321,7 @@ bool TResourceManager::ReadChecksum(const std::wstring& AFileName, DWORD& AStore
   TMappedFile file(AFileName);
   DWORD offset;
   if (!FindNtHeaders(file, offset)) return false;
-  if (!CheckSumMappedFile(file.View.Get(), file.Size, &AStored, &ACorrect)) ThrowLastOSError();
+  if (!CheckSumProcedure()(file.View.Get(), file.Size, &AStored, &ACorrect)) ThrowLastOSError();
   return true;
 }
 
@@ -323,7 +332,7 @@ void TResourceManager::UpdateChecksum() {
   DWORD offset;
   if (!FindNtHeaders(file, offset)) return;  // left untouched
   DWORD stored = 0, correct = 0;
-  if (!CheckSumMappedFile(file.View.Get(), file.Size, &stored, &correct)) ThrowLastOSError();
+  if (!CheckSumProcedure()(file.View.Get(), file.Size, &stored, &correct)) ThrowLastOSError();
   if (stored == correct) return;
   unsigned char headers[NtHeadersSize];
   memcpy(headers, file.Bytes() + offset, NtHeadersSize);

@@ -1,21 +1,32 @@
 #include "Velqora.Debug.Common.h"
 
 #include <windows.h>
-#include <shellapi.h>
+
+#include <string>
 
 namespace Velqora::Debug {
 
 bool HasDebugSwitch(const wchar_t* ACommandLine) {
-  int count = 0;
-  LPWSTR* args = CommandLineToArgvW(ACommandLine, &count);
-  if (!args) return false;
-  bool found = false;
-  for (int i = 1; i < count && !found; ++i) {
-    const wchar_t* arg = args[i];
-    found = (arg[0] == L'-' || arg[0] == L'/') && lstrcmpiW(arg + 1, L"debug") == 0;
+  // The arguments as the system splits them: blanks and tabs separate,
+  // double quotes group (the program's name comes first and is skipped).
+  // Parsed here rather than by the shell library, which would otherwise
+  // be loaded at every start.
+  bool first = true;
+  for (const wchar_t* p = ACommandLine; p && *p;) {
+    while (*p == L' ' || *p == L'\t') ++p;
+    if (!*p) break;
+    std::wstring arg;
+    for (bool quoted = false; *p && (quoted || (*p != L' ' && *p != L'\t')); ++p) {
+      if (*p == L'"')
+        quoted = !quoted;
+      else
+        arg += *p;
+    }
+    if (!first && arg.size() == 6 && (arg[0] == L'-' || arg[0] == L'/') && lstrcmpiW(arg.c_str() + 1, L"debug") == 0)
+      return true;
+    first = false;
   }
-  LocalFree(args);
-  return found;
+  return false;
 }
 
 bool DebugSwitchOn() {

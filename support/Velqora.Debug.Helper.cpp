@@ -110,7 +110,13 @@ std::wstring GetLogFolder() {
   std::wstring main = GetMainFileName();
   if (LogRoot.empty()) {
     wchar_t folder[MAX_PATH + 1] = {};
-    if (SHGetSpecialFolderPathW(nullptr, folder, CSIDL_COMMON_APPDATA, FALSE) && folder[0]) {
+    // The shell library only when a log is written, not at every start.
+    using TGetFolder = BOOL(WINAPI*)(HWND, LPWSTR, int, BOOL);
+    static HMODULE shell = TryLoadSystemLibrary(L"shell32.dll");
+    auto getFolder = shell ? reinterpret_cast<TGetFolder>(
+                                 reinterpret_cast<void*>(GetProcAddress(shell, "SHGetSpecialFolderPathW")))
+                           : nullptr;
+    if (getFolder && getFolder(nullptr, folder, CSIDL_COMMON_APPDATA, FALSE) && folder[0]) {
       LogRoot = folder;
     } else {
       DWORD length = GetCurrentDirectoryW(MAX_PATH + 1, folder);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "UniqueHandle.h"
+#include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
 #include "Velqora.System.Win.OSInfo.h"
 #include "Velqora.Winapi.AdvApi32.h"
@@ -120,7 +121,12 @@ bool ProcessInfo::ShellExecute(HWND AWnd, const std::wstring& AOperation, const 
   if (!AParameters.empty()) info.lpParameters = AParameters.c_str();
   if (!ADirectory.empty()) info.lpDirectory = ADirectory.c_str();
   info.nShow = AShowCmd;
-  return ShellExecuteExW(&info) != FALSE;
+  try {  // shell32 only when asked, not at every start of the program
+    using F = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+    return DllRoutines::Call<F>(L"shell32.dll", "ShellExecuteExW")(&info) != FALSE;
+  } catch (const Exception&) {
+    return false;
+  }
 }
 
 void ProcessInfo::CreateProcessAsCurrentUser(const std::wstring& ACmd, const std::wstring& AParam) {

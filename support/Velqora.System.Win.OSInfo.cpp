@@ -2,6 +2,8 @@
 
 #include <shlwapi.h>
 
+#include "Velqora.System.SysUtils.h"
+
 #include <atomic>
 #include <vector>
 
@@ -80,10 +82,16 @@ std::wstring BrowserFromAssociation(const std::wstring& AExecutable) {
 
 std::wstring GetDefaultBrowserPath() {
   std::wstring executable;
+  // shlwapi only when asked, not at every start of the program.
+  using TAssocQuery = HRESULT(WINAPI*)(ASSOCF, ASSOCSTR, LPCWSTR, LPCWSTR, LPWSTR, DWORD*);
+  static HMODULE shlwapi = TryLoadSystemLibrary(L"shlwapi.dll");
+  auto query = shlwapi ? reinterpret_cast<TAssocQuery>(
+                             reinterpret_cast<void*>(GetProcAddress(shlwapi, "AssocQueryStringW")))
+                       : nullptr;
   DWORD length = 0;
-  if (AssocQueryStringW(0, ASSOCSTR_EXECUTABLE, L"http", L"open", nullptr, &length) == S_FALSE && length > 0) {
+  if (query && query(0, ASSOCSTR_EXECUTABLE, L"http", L"open", nullptr, &length) == S_FALSE && length > 0) {
     std::vector<wchar_t> buffer(length);
-    if (AssocQueryStringW(0, ASSOCSTR_EXECUTABLE, L"http", L"open", buffer.data(), &length) == S_OK)
+    if (query(0, ASSOCSTR_EXECUTABLE, L"http", L"open", buffer.data(), &length) == S_OK)
       executable = buffer.data();
   }
   if (executable.empty()) executable = L"iexplore.exe";
