@@ -181,7 +181,7 @@ HWND FindChild(HWND AParent, const wchar_t* AText) {
 // A product packed by the real packaging tool: Next runs it once, with its
 // own path first on its command line; the wrapper waits for it and leaves
 // no installer file in the temporary folder.
-TEST(Wrapper, NextRunsThePackedProductAndCleansUp) {
+TEST(Wrapper, NextRunsThePackedProductAndCleansUpTheCloseBoxRunsNothing) {
   Testing::TTempFolder folder;
   std::wstring wrapper = folder / L"Product-Setup-Wrapped.exe";
   std::wstring pack = Testing::BuildPath(BOUNTIQ_PACK_EXE);
@@ -192,6 +192,13 @@ TEST(Wrapper, NextRunsThePackedProductAndCleansUp) {
   std::wstring record = tempFolder + L"record.txt";
   DeleteFileW(record.c_str());
   DeleteFileW((tempFolder + L"Product-Setup.exe").c_str());
+
+  // Closed by the close box: nothing is written, nothing starts.
+  TWrapperRun closed = StartWrapper(L"", wrapper);
+  ASSERT_TRUE(closed.Window);
+  EXPECT_EQ(CloseAndWait(closed), 0u);
+  EXPECT_FALSE(Testing::FileExists(tempFolder + L"Product-Setup.exe"));
+  EXPECT_FALSE(Testing::FileExists(record));
 
   TWrapperRun run = StartWrapper(L"", wrapper);
   ASSERT_TRUE(run.Window);
