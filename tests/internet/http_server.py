@@ -9,9 +9,12 @@ PORT_FILE. Paths:
   /status/CODE    that status, with the body "status CODE"
   /cut            announces 100000 bytes, sends 1000 and closes
   /echo...        the request line's target as the body
-Every request line is appended to PORT_FILE + ".log".
+  /nano_download.php  the file named by BOUNTIQ_PARTNER_FILE
+Every request is appended to PORT_FILE + ".log" as "UNIX_TIME REQUEST_LINE".
 """
 import http.server
+import os
+import time
 import socketserver
 import ssl
 import sys
@@ -33,7 +36,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_GET(self):
         with open(sys.argv[1] + ".log", "a") as log:
-            log.write(self.requestline + "\n")
+            log.write("%.6f %s\n" % (time.time(), self.requestline))
         url = urllib.parse.urlsplit(self.path)
         if url.path == "/bytes":
             size = int(urllib.parse.parse_qs(url.query).get("size", ["0"])[0])
@@ -49,6 +52,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
             self.close_connection = True
             self.connection.shutdown(2)
+        elif url.path == "/nano_download.php":
+            with open(os.environ["BOUNTIQ_PARTNER_FILE"], "rb") as f:
+                self.reply(200, f.read())
         elif url.path.startswith("/echo"):
             self.reply(200, self.path.encode())
         else:

@@ -2,7 +2,7 @@
 # Runs the download tests against loopback servers this script starts: plain
 # HTTP, and HTTPS with a certificate for "localhost" that the Wine prefix
 # does not trust. Stops them afterwards. (Inside a Wine session.)
-#   internet_test.sh TEST_PROGRAM
+#   internet_test.sh TEST_PROGRAM PARTNER_FILE
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
@@ -14,7 +14,7 @@ cleanup() {
 trap cleanup EXIT
 openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=localhost -addext subjectAltName=DNS:localhost \
   -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 >/dev/null 2>&1
-/usr/bin/python3 "$here/http_server.py" "$work/ports" "$work/cert.pem" "$work/key.pem" &
+BOUNTIQ_PARTNER_FILE=$2 /usr/bin/python3 "$here/http_server.py" "$work/ports" "$work/cert.pem" "$work/key.pem" &
 server=$!
 for _ in $(seq 100); do [ -s "$work/ports" ] && break; sleep 0.1; done
 read -r http https <"$work/ports" || true  # no line end
