@@ -116,6 +116,17 @@ TEST_F(InstallerRunTest, AFailedDownloadStartsNoPartner) {
   }
 }
 
+TEST_F(InstallerRunTest, AProductThatExitsWith259IsNotWaitedForForever) {
+  SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", L"0");
+  SetEnvironmentVariableW(L"BOUNTIQ_FAKE_EXIT_CODE", L"259");  // STILL_ACTIVE
+  uInstaller::InstallAction = true;
+  uInstaller::InstallOffer = false;
+  uInstaller::Installer::Run();  // returns: the wait is on the process itself
+  SetEnvironmentVariableW(L"BOUNTIQ_FAKE_EXIT_CODE", nullptr);
+  EXPECT_TRUE(Record(L"Product-Setup.exe").Found);
+  EXPECT_FALSE(InstallerFilesLeft(Temp));
+}
+
 TEST_F(InstallerRunTest, NeitherFlagRunsNothing) {
   uInstaller::InstallAction = false;
   uInstaller::InstallOffer = false;
