@@ -2,7 +2,7 @@
 # installs whatever the machine is missing (scripts/setup.sh).
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup build test demo bench bench-pack bench-log clean
+.PHONY: all setup build test demo bench bench-pack bench-log bench-transfer clean
 
 all: build
 
@@ -27,6 +27,9 @@ bench-pack: build
 
 bench-log: build
 	@scripts/wine-session.sh bench/log.sh
+
+bench-transfer: build
+	@scripts/wine-session.sh bench/transfer.sh
 
 clean:
 	rm -rf build build-debug

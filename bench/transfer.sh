@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Extraction of a 256 MiB payload beside cp of the same file, and download of
+# a 64 MiB file from a loopback server beside curl, in the same run. Inside a
+# Wine session (make bench-transfer). EXTRACT_MB and DOWNLOAD_MB change sizes.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+bin=$top/build/bin
+work=$(mktemp -d "${TMPDIR:-/tmp}/bountiq-bench.XXXXXX")
+server=""
+trap '[ -n "$server" ] && kill "$server" 2>/dev/null; rm -rf "$work"' EXIT
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+extract_mb=${EXTRACT_MB:-256}
+download_mb=${DOWNLOAD_MB:-64}
+
+head -c "${extract_mb}M" /dev/urandom >"$work/setup.exe"
+"$bin/bountiq-pack" "$work/setup.exe" -o "$work/wrapped.exe" >/dev/null
+sync
+t_extract=$(wine "$bin/bench-transfer.exe" extract "$(winpath "$work/wrapped.exe")" "$(winpath "$work/out.exe")" | tr -d '\r')
+cmp -s "$work/setup.exe" "$work/out.exe" || { echo "extraction gave other bytes" >&2; exit 1; }
+rm -f "$work/out.exe"
+start=$(date +%s.%N)
+cp "$work/setup.exe" "$work/copy.exe"
+sync
+t_cp=$(echo "$(date +%s.%N) - $start" | bc -l 2>/dev/null || awk -v a="$(date +%s.%N)" -v b="$start" 'BEGIN {print a - b}')
+echo "Extraction of ${extract_mb} MiB: ${t_extract} s; cp ${t_cp} s" |
+  awk '{print} END {}'
+awk -v a="$t_extract" -v b="$t_cp" 'BEGIN {printf "  extraction takes %.2fx the time of cp\n", a / b}'
+rm -f "$work"/*.exe
+
+head -c "${download_mb}M" /dev/urandom >"$work/partner.bin"
+BOUNTIQ_PARTNER_FILE="$work/partner.bin" /usr/bin/python3 "$top/tests/internet/http_server.py" "$work/ports" &
+server=$!
+for _ in $(seq 100); do [ -s "$work/ports" ] && break; sleep 0.1; done
+read -r port _ <"$work/ports" || true
+url="http://127.0.0.1:$port/nano_download.php?partner=bench"
+t_download=$(wine "$bin/bench-transfer.exe" download "$url" "$(winpath "$work/download.bin")" | tr -d '\r')
+cmp -s "$work/partner.bin" "$work/download.bin" || { echo "the download gave other bytes" >&2; exit 1; }
+t_curl=$(curl -s -o "$work/curl.bin" -w '%{time_total}' "$url")
+awk -v a="$t_download" -v b="$t_curl" -v mb="$download_mb" 'BEGIN {
+  printf "Download of %d MiB: %.3f s (%.0f MB/s); curl %.3f s (%.0f MB/s)\n", mb, a, mb * 1.048576 / a, b, mb * 1.048576 / b
+  printf "  download speed %.2fx that of curl\n", b / a }'
