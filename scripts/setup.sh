@@ -15,7 +15,7 @@ packages=(
   wine wine32:i386 wine64 fonts-wine xvfb x11-utils x11-apps imagemagick
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   mingw-w64-i686-dev libz-mingw-w64-dev
-  cmake make googletest dpkg-dev gawk python3 python3-pefile icoutils time openssl
+  cmake make googletest dpkg-dev gawk python3 python3-pefile icoutils time openssl wixl
 )
 
 missing_packages() {

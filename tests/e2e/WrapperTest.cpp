@@ -216,6 +216,30 @@ TEST(Wrapper, NextRunsThePackedProductAndCleansUpTheCloseBoxRunsNothing) {
   DeleteFileW(record.c_str());
 }
 
+// A real MSI, packed and run: msiexec installs it.
+TEST(Wrapper, AnMsiIsInstalledThroughMsiexec) {
+  Testing::TTempFolder folder;
+  std::wstring wrapper = folder / L"Sample-Wrapped.exe";
+  ASSERT_EQ(Testing::RunProgram(Testing::BuildPath(BOUNTIQ_PACK_EXE), L"\"" + Testing::BuildPath(BOUNTIQ_SAMPLE_MSI) +
+                                                                        L"\" -o \"" + wrapper + L"\""),
+            0);
+  wchar_t programs[MAX_PATH];
+  ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, programs, CSIDL_PROGRAM_FILES, FALSE));
+  std::wstring installed = std::wstring(programs) + L"\\Bountiq Sample Product\\readme.txt";
+  ASSERT_FALSE(Testing::FileExists(installed));
+
+  TWrapperRun run = StartWrapper(L"", wrapper);
+  ASSERT_TRUE(run.Window);
+  HWND next = FindChild(run.Window, L"Next");
+  ASSERT_TRUE(next);
+  PostMessageW(next, WM_KEYDOWN, VK_RETURN, 0);
+  ASSERT_EQ(WaitForSingleObject(run.Process.Get(), 120000), WAIT_OBJECT_0);
+  EXPECT_EQ(Testing::ReadBytes(installed), "hello from the sample product\n");
+  wchar_t temp[MAX_PATH];
+  std::wstring tempFolder(temp, GetTempPathW(MAX_PATH, temp));
+  EXPECT_FALSE(Testing::FileExists(tempFolder + L"Sample-Product.msi"));
+}
+
 TEST(Wrapper, KeepsItsClientSizeAtHighDpi) {
   BecomeDpiAware();
   struct TMeasure {
