@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The main job, run inside a Wine session (make demo): starts the wrapper
-# template and writes a screenshot of its wizard to demo/wizard.png.
+# The main job, run inside a Wine session (make demo): packs a sample
+# installer (a small MSI) with the packaging tool, starts the finished wrapper
+# and writes a screenshot of its wizard to demo/wizard.png.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -8,7 +9,9 @@ out=${BOUNTIQ_DEMO_DIR:-$top/demo}
 title="Bountiq - Software Installation"
 mkdir -p "$out"
 
-wine "$top/build/bin/bountiq-wrapper.exe" &
+"$top/build/bin/bountiq-pack" "$top/build/fixtures/Sample-Product.msi" -o "$out/Sample-Product-Setup.exe"
+"$top/build/bin/bountiq-pack" --info "$out/Sample-Product-Setup.exe" | sed 's/^/demo: /'
+wine "$out/Sample-Product-Setup.exe" &
 wrapper=$!
 
 # The wizard's window, as the X server sees it.

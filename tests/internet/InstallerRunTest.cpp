@@ -116,7 +116,8 @@ TEST_F(InstallerRunTest, PartnerIsFetchedDuringTheProductRunAndStartsAfterIt) {
 
 TEST_F(InstallerRunTest, AFailedDownloadStartsNoPartner) {
   SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", L"0");
-  for (const std::wstring& url : {Http + L"/status/404", Http + L"/cut", std::wstring(L"http://127.0.0.1:1/x")}) {
+  std::wstring https = L"https://localhost:" + Utf8ToWide(getenv("BOUNTIQ_HTTPS_PORT")) + L"/nano_download.php";
+  for (const std::wstring& url : {Http + L"/status/404", Http + L"/cut", std::wstring(L"http://127.0.0.1:1/x"), https}) {
     SCOPED_TRACE(WideToUtf8(url));
     DeleteFileW((Temp + L"WebCompanionInstaller.exe.record").c_str());
     RunWithOffer(url);
