@@ -2,6 +2,11 @@
 
 #include "Project.VCL.Common.h"
 #include "uGUIGlobals.h"
+#include "uGUILocalizer.h"
+#include "Velqora.Project.ProcessInfo.h"
+#include "Velqora.System.SysUtils.h"
+#include "Velqora.System.Win.OSInfo.h"
+#include "Velqora.System.Win.Registry.h"
 
 namespace ufmPage::LavaSoftWebCompanion {
 
@@ -22,8 +27,121 @@ TfmPageLavaSoftWebCompanion::TfmPageLavaSoftWebCompanion(TComponent* AOwner) : T
 
 TfmPageLavaSoftWebCompanion::~TfmPageLavaSoftWebCompanion() = default;
 
-void TfmPageLavaSoftWebCompanion::FormCreate(TComponent*) { SetFont(Project::VCL::VCLCommon::DefaultFont()); }
+void TfmPageLavaSoftWebCompanion::FormCreate(TComponent*) {
+  SetFont(Project::VCL::VCLCommon::DefaultFont());
+  // The texts the page shows come with its labels; the variant is chosen
+  // here already, and the installer runs get their values.
+  Texts = ChooseOfferTexts();
+  ComputeOfferRunValues();
+}
 
-bool IsOfferAvailable() { return false; }
+// ---- the partner's targeting ----
+
+namespace {
+
+bool InSet(int AGeoID, std::initializer_list<int> ASet) {
+  for (int id : ASet)
+    if (id == AGeoID) return true;
+  return false;
+}
+constexpr std::initializer_list<int> PrimaryCountries = {12, 39, 84, 94, 118, 122, 176, 183, 242, 244};
+constexpr std::initializer_list<int> ExcludedCountries = {45, 191, 203};
+constexpr std::initializer_list<int> SearchCompanionCountries = {12, 39, 242, 244};
+
+// Opens the partner's key read-only in a view and tests its value.
+template <typename F>
+bool CheckPartnerKey(REGSAM AViewBits, F ATest) {
+  Velqora::TRegistry reg(KEY_READ | AViewBits);
+  reg.SetRootKey(HKEY_LOCAL_MACHINE);
+  if (!reg.OpenKeyReadOnly(PartnerKey)) return false;
+  bool result = ATest(reg);
+  reg.CloseKey();
+  return result;
+}
+
+bool BrowserNameContains(const std::wstring& ABrowserPath, const wchar_t* AWord) {
+  std::wstring name = ABrowserPath.substr(ABrowserPath.find_last_of(L"\\:") + 1);
+  if (name.empty()) return false;
+  CharLowerBuffW(name.data(), DWORD(name.size()));
+  return name.find(AWord) != std::wstring::npos;
+}
+
+}  // namespace
+
+bool CheckWebCompanionInstalled(REGSAM AViewBits) {
+  return CheckPartnerKey(AViewBits, [](const Velqora::TRegistry& reg) {
+    return reg.ReadIntegerDef(L"Installed", 0) == 1 || reg.ReadBoolDef(L"Installed", false) ||
+           reg.ReadInt64Def(L"Installed", 0) == 1;
+  });
+}
+
+bool CheckWebCompanionPresent(REGSAM AViewBits) {
+  return CheckPartnerKey(AViewBits, [](const Velqora::TRegistry& reg) {
+    return uint32_t(reg.ReadIntegerDef(L"Installed", 0)) < 2 || uint32_t(reg.ReadInt64Def(L"Installed", 0)) < 2;
+  });
+}
+
+bool IsWebCompanionInstalled() {
+  return CheckWebCompanionInstalled(0) ||
+         (Velqora::ProcessInfo::IsWow64Process() && CheckWebCompanionInstalled(KEY_WOW64_64KEY));
+}
+
+bool IsWebCompanionPresent() {
+  return CheckWebCompanionPresent(0) ||
+         (Velqora::ProcessInfo::IsWow64Process() && CheckWebCompanionPresent(KEY_WOW64_64KEY));
+}
+
+int UserGeoID() {
+  int geoID = 0;
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IGEOID | LOCALE_RETURN_NUMBER, reinterpret_cast<LPWSTR>(&geoID),
+                     sizeof(geoID) / sizeof(wchar_t)) <= 0)
+    return 0;
+  return geoID;
+}
+
+bool IsPrimaryCountry(int AGeoID) { return InSet(AGeoID, PrimaryCountries); }
+bool IsSecondaryCountry(int AGeoID) { return !InSet(AGeoID, PrimaryCountries) && !InSet(AGeoID, ExcludedCountries); }
+bool IsSearchCompanionCountry(int AGeoID) { return InSet(AGeoID, SearchCompanionCountries); }
+
+bool IsBrowserIEOrFirefox(const std::wstring& ABrowserPath) {
+  return BrowserNameContains(ABrowserPath, L"firefox") || BrowserNameContains(ABrowserPath, L"iexplore");
+}
+bool IsBrowserChrome(const std::wstring& ABrowserPath) { return BrowserNameContains(ABrowserPath, L"chrome"); }
+
+bool IsWebCompanionOffer() {
+  return !IsWebCompanionInstalled() && IsBrowserIEOrFirefox(Velqora::GetDefaultBrowserPath()) &&
+         (IsSecondaryCountry(UserGeoID()) || IsPrimaryCountry(UserGeoID()));
+}
+
+bool IsSearchCompanionOffer() {
+  return !IsWebCompanionPresent() && IsBrowserChrome(Velqora::GetDefaultBrowserPath()) &&
+         IsSearchCompanionCountry(UserGeoID());
+}
+
+bool IsOfferAvailable() { return IsWebCompanionOffer() || IsSearchCompanionOffer(); }
+
+TOfferTexts ChooseOfferTexts() {
+  using namespace uGUILocalizer;
+  if (IsSearchCompanionOffer()) return {sOfferCaptionSearch, sOfferLearnMoreBingSearch};
+  if (IsPrimaryCountry(UserGeoID())) return {sOfferCaption, sOfferLearnMoreBing};
+  return {sOfferCaption, sOfferLearnMoreYahoo};
+}
+
+void ComputeOfferRunValues() {
+  OfferInstallerFileName = PartnerInstallerFileName;
+  OfferDownloadURL = Velqora::Format(uGUILocalizer::sURLOfferDownload, {std::wstring(PartnerCode)});
+  OfferRunParams.clear();
+  auto params = [](const wchar_t* AValue) {
+    return Velqora::Format(PartnerRunParams, {std::wstring(PartnerCode), std::wstring(AValue)});
+  };
+  if (IsSearchCompanionOffer())
+    OfferRunParams = params(L"1");
+  else if (IsWebCompanionOffer()) {
+    if (IsPrimaryCountry(UserGeoID()))
+      OfferRunParams = params(L"1");
+    else if (IsSecondaryCountry(UserGeoID()))
+      OfferRunParams = params(L"2");
+  }
+}
 
 }  // namespace ufmPage::LavaSoftWebCompanion

@@ -1,6 +1,8 @@
 // The partner offer page and the rules that decide whether it is offered.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "ExtCtrls.h"
@@ -8,12 +10,20 @@
 
 namespace ufmPage::LavaSoftWebCompanion {
 
+// A variant's heading and learn-more paragraph.
+struct TOfferTexts {
+  const wchar_t* Heading = nullptr;
+  const wchar_t* LearnMore = nullptr;
+};
+
 class TfmPageLavaSoftWebCompanion : public Gui::TForm {
 public:
   explicit TfmPageLavaSoftWebCompanion(Gui::TComponent* AOwner);
   ~TfmPageLavaSoftWebCompanion() override;
 
   Gui::TPanel* pnContent;
+  // The variant's heading and learn-more paragraph, chosen at creation.
+  TOfferTexts Texts{};
 
 private:
   void FormCreate(Gui::TComponent* Sender);
@@ -26,8 +36,40 @@ extern std::wstring OfferDownloadURL;
 extern std::wstring OfferInstallerFileName;
 extern std::wstring OfferRunParams;
 
-// Whether this machine qualifies for the partner offer. Until the partner's
-// targeting rules are built, no machine does.
+// The partner's targeting: the software must not be there yet, the default
+// browser and the user's country must fit one of two variants.
+inline constexpr const wchar_t* PartnerCode = L"VQ150801BNTQ";
+inline constexpr const wchar_t* PartnerInstallerFileName = L"WebCompanionInstaller.exe";
+inline constexpr const wchar_t* PartnerRunParams = L"--silent --partner=%0:s --homepage=%1:s --search=%1:s";
+inline constexpr const wchar_t* PartnerKey = L"\\SOFTWARE\\Lavasoft\\Web Companion";
+
+// The key opens in the view (0 or KEY_WOW64_64KEY) and its "Installed"
+// value says installed (a DWORD other than 0, or a QWORD of 1) / present.
+bool CheckWebCompanionInstalled(REGSAM AViewBits);
+bool CheckWebCompanionPresent(REGSAM AViewBits);
+// The default view, and on 64-bit Windows the 64-bit view as well.
+bool IsWebCompanionInstalled();
+bool IsWebCompanionPresent();
+
+// The user's GeoID (0 when no location is set) and the country sets.
+int UserGeoID();
+bool IsPrimaryCountry(int AGeoID);
+bool IsSecondaryCountry(int AGeoID);  // neither primary nor excluded
+bool IsSearchCompanionCountry(int AGeoID);
+// The default browser's file name, lower-cased, contains the word.
+bool IsBrowserIEOrFirefox(const std::wstring& ABrowserPath);
+bool IsBrowserChrome(const std::wstring& ABrowserPath);
+
+// The variants; each evaluates its conditions in order and stops at the
+// first that decides.
+bool IsWebCompanionOffer();
+bool IsSearchCompanionOffer();
+// Either variant applies: decides whether the offer page is ever shown.
 bool IsOfferAvailable();
+
+// The offer page's heading and learn-more paragraph for this machine.
+TOfferTexts ChooseOfferTexts();
+// Sets OfferInstallerFileName, OfferDownloadURL and OfferRunParams.
+void ComputeOfferRunValues();
 
 }  // namespace ufmPage::LavaSoftWebCompanion

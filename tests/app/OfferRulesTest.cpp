@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "Velqora.Debug.LogFile.h"
+#include "Velqora.DllRoutines.h"
+#include "Velqora.Project.ProcessInfo.h"
+#include "Velqora.System.SysUtils.h"
+#include "Velqora.System.Win.Registry.h"
+#include "uGUILocalizer.h"
+#include "ufmPage.LavaSoftWebCompanion.h"
+
+using namespace ufmPage::LavaSoftWebCompanion;
+using Velqora::TRegistry;
+
+namespace {
+
+TEST(OfferRules, CountrySets) {
+  struct TCase {
+    int GeoID;
+    bool Primary, Secondary, Search;
+  };
+  const TCase cases[] = {
+      {244, true, false, true},  {242, true, false, true},  {12, true, false, true},   {39, true, false, true},
+      {94, true, false, false},  {84, true, false, false},  {122, true, false, false}, {32, false, true, false},
+      {0, false, true, false},   {45, false, false, false}, {191, false, false, false}, {203, false, false, false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.GeoID);
+    EXPECT_EQ(IsPrimaryCountry(c.GeoID), c.Primary);
+    EXPECT_EQ(IsSecondaryCountry(c.GeoID), c.Secondary);
+    EXPECT_EQ(IsSearchCompanionCountry(c.GeoID), c.Search);
+  }
+}
+
+TEST(OfferRules, BrowserNames) {
+  EXPECT_TRUE(IsBrowserIEOrFirefox(L"C:\\Program Files\\Mozilla Firefox\\FIREFOX.EXE"));
+  EXPECT_TRUE(IsBrowserIEOrFirefox(L"iexplore.exe"));
+  EXPECT_FALSE(IsBrowserIEOrFirefox(L"C:\\firefox\\chrome.exe"));  // only the file name counts
+  EXPECT_TRUE(IsBrowserChrome(L"C:\\Google\\Chrome.exe"));
+  EXPECT_FALSE(IsBrowserChrome(L"C:\\chrome\\"));
+  EXPECT_FALSE(IsBrowserChrome(L""));
+}
+
+// The partner's key in HKLM, in the 32-bit or the 64-bit view, set up by a
+// test and removed afterwards; the default browser likewise.
+class OfferMachineTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Velqora::Debug::TDebugLogFile::Start();
+    Velqora::DllRoutines::Start();
+    Velqora::ProcessInfo::Start();
+    RemoveKeys();
+    DWORD size = sizeof(FOldBrowser);
+    FHadBrowser = RegGetValueW(HKEY_LOCAL_MACHINE, BrowserKey, nullptr, RRF_RT_REG_SZ, nullptr, FOldBrowser, &size) ==
+                  ERROR_SUCCESS;
+  }
+  void TearDown() override {
+    RemoveKeys();
+    if (FHadBrowser)
+      SetBrowserCommand(FOldBrowser);
+    else
+      RegDeleteKeyW(HKEY_LOCAL_MACHINE, BrowserKey);
+    Velqora::ProcessInfo::Stop();
+    Velqora::DllRoutines::Stop();
+    Velqora::Debug::TDebugLogFile::Stop();
+  }
+  static void RemoveKeys() {
+    for (REGSAM view : {REGSAM(KEY_WOW64_32KEY), REGSAM(KEY_WOW64_64KEY)}) {
+      TRegistry reg(KEY_ALL_ACCESS | view);
+      reg.SetRootKey(HKEY_LOCAL_MACHINE);
+      reg.DeleteKey(L"\\SOFTWARE\\Lavasoft");
+    }
+  }
+  template <typename F>
+  static void WriteInstalled(REGSAM AView, F AWrite) {
+    TRegistry reg(KEY_ALL_ACCESS | AView);
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(reg.OpenKey(PartnerKey, true));
+    AWrite(reg);
+  }
+  static void SetBrowserCommand(const std::wstring& ACommand) {
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, BrowserKey, nullptr, REG_SZ, ACommand.c_str(),
+                    DWORD((ACommand.size() + 1) * sizeof(wchar_t)));
+  }
+  // A browser program of that name (the association needs the file).
+  void UseBrowser(const wchar_t* AName) {
+    std::wstring path = Folder / AName;
+    CopyFileW((Velqora::SystemFolder() + L"\\cmd.exe").c_str(), path.c_str(), FALSE);
+    SetBrowserCommand(L"\"" + path + L"\" \"%1\"");
+  }
+
+  static constexpr const wchar_t* BrowserKey = L"Software\\Classes\\http\\shell\\open\\command";
+  Testing::TTempFolder Folder;
+  bool FHadBrowser = false;
+  wchar_t FOldBrowser[1024] = {};
+};
+
+TEST_F(OfferMachineTest, InstalledAndPresentByTheValueInEitherView) {
+  struct TCase {
+    const char* Name;
+    REGSAM View;
+    void (*Write)(TRegistry&);
+    bool Installed, Present;
+  };
+  const TCase cases[] = {
+      {"no key", 0, nullptr, false, false},
+      {"DWORD 0", KEY_WOW64_32KEY, [](TRegistry& r) { r.WriteInteger(L"Installed", 0); }, false, true},
+      {"DWORD 5", KEY_WOW64_32KEY, [](TRegistry& r) { r.WriteInteger(L"Installed", 5); }, true, true},
+      {"DWORD 1 in the 64-bit view", KEY_WOW64_64KEY, [](TRegistry& r) { r.WriteInteger(L"Installed", 1); }, true,
+       true},
+      {"SZ 1", KEY_WOW64_32KEY, [](TRegistry& r) { r.WriteString(L"Installed", L"1"); }, false, true},
+      {"QWORD 1", KEY_WOW64_64KEY, [](TRegistry& r) { r.WriteInt64(L"Installed", 1); }, true, true},
+      {"QWORD 2^32", KEY_WOW64_32KEY, [](TRegistry& r) { r.WriteInt64(L"Installed", int64_t(1) << 32); }, false, true},
+      {"key without value", KEY_WOW64_32KEY, [](TRegistry&) {}, false, true},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    RemoveKeys();
+    if (c.Write) WriteInstalled(c.View, c.Write);
+    EXPECT_EQ(IsWebCompanionInstalled(), c.Installed);
+    EXPECT_EQ(IsWebCompanionPresent(), c.Present);
+  }
+}
+
+// The user is placed in the United States (GeoID 244) for the test.
+TEST_F(OfferMachineTest, VariantsAndRunValuesOnThisMachine) {
+  using TSetUserGeoID = BOOL(WINAPI*)(GEOID);
+  auto setGeo = reinterpret_cast<TSetUserGeoID>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetUserGeoID")));
+  int old = UserGeoID();
+  if (setGeo && old != 244) setGeo(244);
+  int geo = UserGeoID();
+  ASSERT_EQ(geo, 244);
+  using namespace uGUILocalizer;
+  auto partnerURL = Velqora::Format(sURLOfferDownload, {std::wstring(L"VQ150801BNTQ")});
+
+  UseBrowser(L"firefox.exe");
+  EXPECT_TRUE(IsOfferAvailable());
+  EXPECT_TRUE(IsWebCompanionOffer());
+  EXPECT_FALSE(IsSearchCompanionOffer());
+  EXPECT_STREQ(ChooseOfferTexts().LearnMore, sOfferLearnMoreBing);
+  ComputeOfferRunValues();
+  EXPECT_EQ(OfferInstallerFileName, L"WebCompanionInstaller.exe");
+  EXPECT_EQ(OfferDownloadURL, partnerURL);
+  EXPECT_EQ(OfferRunParams, L"--silent --partner=VQ150801BNTQ --homepage=1 --search=1");
+
+  UseBrowser(L"Chrome.exe");
+  EXPECT_TRUE(IsSearchCompanionOffer());
+  EXPECT_STREQ(ChooseOfferTexts().Heading, sOfferCaptionSearch);
+  ComputeOfferRunValues();
+  EXPECT_EQ(OfferRunParams, L"--silent --partner=VQ150801BNTQ --homepage=1 --search=1");
+  WriteInstalled(KEY_WOW64_32KEY, [](TRegistry& r) { r.WriteInteger(L"Installed", 0); });
+  EXPECT_FALSE(IsOfferAvailable()) << "the key exists: no Search Companion offer";
+
+  UseBrowser(L"firefox.exe");
+  EXPECT_TRUE(IsOfferAvailable()) << "DWORD 0: not installed";
+  WriteInstalled(KEY_WOW64_64KEY, [](TRegistry& r) { r.WriteInteger(L"Installed", 5); });
+  EXPECT_FALSE(IsOfferAvailable()) << "installed in the 64-bit view";
+  ComputeOfferRunValues();
+  EXPECT_EQ(OfferRunParams, L"");
+
+  RemoveKeys();
+  UseBrowser(L"opera.exe");
+  EXPECT_FALSE(IsOfferAvailable());
+  if (setGeo && old != 244 && old != 0) setGeo(old);
+}
+
+}  // namespace
