@@ -108,40 +108,45 @@ bool IsBrowserIEOrFirefox(const std::wstring& ABrowserPath) {
 }
 bool IsBrowserChrome(const std::wstring& ABrowserPath) { return BrowserNameContains(ABrowserPath, L"chrome"); }
 
-bool IsWebCompanionOffer() {
+bool IsWebCompanionOffer(int AGeoID) {
   return !IsWebCompanionInstalled() && IsBrowserIEOrFirefox(Velqora::GetDefaultBrowserPath()) &&
-         (IsSecondaryCountry(UserGeoID()) || IsPrimaryCountry(UserGeoID()));
+         (IsSecondaryCountry(AGeoID) || IsPrimaryCountry(AGeoID));
 }
+bool IsWebCompanionOffer() { return IsWebCompanionOffer(UserGeoID()); }
 
-bool IsSearchCompanionOffer() {
+bool IsSearchCompanionOffer(int AGeoID) {
   return !IsWebCompanionPresent() && IsBrowserChrome(Velqora::GetDefaultBrowserPath()) &&
-         IsSearchCompanionCountry(UserGeoID());
+         IsSearchCompanionCountry(AGeoID);
 }
+bool IsSearchCompanionOffer() { return IsSearchCompanionOffer(UserGeoID()); }
 
-bool IsOfferAvailable() { return IsWebCompanionOffer() || IsSearchCompanionOffer(); }
+bool IsOfferAvailable(int AGeoID) { return IsWebCompanionOffer(AGeoID) || IsSearchCompanionOffer(AGeoID); }
+bool IsOfferAvailable() { return IsOfferAvailable(UserGeoID()); }
 
-TOfferTexts ChooseOfferTexts() {
+TOfferTexts ChooseOfferTexts(int AGeoID) {
   using namespace uGUILocalizer;
-  if (IsSearchCompanionOffer()) return {sOfferCaptionSearch, sOfferLearnMoreBingSearch};
-  if (IsPrimaryCountry(UserGeoID())) return {sOfferCaption, sOfferLearnMoreBing};
+  if (IsSearchCompanionOffer(AGeoID)) return {sOfferCaptionSearch, sOfferLearnMoreBingSearch};
+  if (IsPrimaryCountry(AGeoID)) return {sOfferCaption, sOfferLearnMoreBing};
   return {sOfferCaption, sOfferLearnMoreYahoo};
 }
+TOfferTexts ChooseOfferTexts() { return ChooseOfferTexts(UserGeoID()); }
 
-void ComputeOfferRunValues() {
+void ComputeOfferRunValues(int AGeoID) {
   OfferInstallerFileName = PartnerInstallerFileName;
   OfferDownloadURL = Velqora::Format(uGUILocalizer::sURLOfferDownload, {std::wstring(PartnerCode)});
   OfferRunParams.clear();
   auto params = [](const wchar_t* AValue) {
     return Velqora::Format(PartnerRunParams, {std::wstring(PartnerCode), std::wstring(AValue)});
   };
-  if (IsSearchCompanionOffer())
+  if (IsSearchCompanionOffer(AGeoID))
     OfferRunParams = params(L"1");
-  else if (IsWebCompanionOffer()) {
-    if (IsPrimaryCountry(UserGeoID()))
+  else if (IsWebCompanionOffer(AGeoID)) {
+    if (IsPrimaryCountry(AGeoID))
       OfferRunParams = params(L"1");
-    else if (IsSecondaryCountry(UserGeoID()))
+    else if (IsSecondaryCountry(AGeoID))
       OfferRunParams = params(L"2");
   }
 }
+void ComputeOfferRunValues() { ComputeOfferRunValues(UserGeoID()); }
 
 }  // namespace ufmPage::LavaSoftWebCompanion

@@ -61,15 +61,21 @@ bool IsBrowserIEOrFirefox(const std::wstring& ABrowserPath);
 bool IsBrowserChrome(const std::wstring& ABrowserPath);
 
 // The variants; each evaluates its conditions in order and stops at the
-// first that decides.
+// first that decides. The forms with a GeoID take the country as given (the
+// others ask the system), so that every country can be tested.
 bool IsWebCompanionOffer();
+bool IsWebCompanionOffer(int AGeoID);
 bool IsSearchCompanionOffer();
+bool IsSearchCompanionOffer(int AGeoID);
 // Either variant applies: decides whether the offer page is ever shown.
 bool IsOfferAvailable();
+bool IsOfferAvailable(int AGeoID);
 
 // The offer page's heading and learn-more paragraph for this machine.
 TOfferTexts ChooseOfferTexts();
+TOfferTexts ChooseOfferTexts(int AGeoID);
 // Sets OfferInstallerFileName, OfferDownloadURL and OfferRunParams.
 void ComputeOfferRunValues();
+void ComputeOfferRunValues(int AGeoID);
 
 }  // namespace ufmPage::LavaSoftWebCompanion

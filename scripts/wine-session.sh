@@ -53,6 +53,10 @@ if [ "${KEEP_DISPLAY:-0}" != 1 ] || [ -z "${DISPLAY:-}" ]; then
 fi
 
 # A prefix of our own, with one server for the whole run.
+# One locale for every run: the user's country (GeoID) follows it (C: the
+# United States).
+export LANG=C.UTF-8
+unset LC_ALL
 export WINEPREFIX="$session/prefix"
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
