@@ -110,29 +110,26 @@ double TRegistry::ReadFloat(const std::wstring& AName) const {
   return value;
 }
 
-void TRegistry::WriteString(const std::wstring& AName, const std::wstring& AValue) {
-  if (!FCurrentKey || RegSetValueExW(FCurrentKey, AName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(AValue.c_str()),
-                                     DWORD((AValue.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
+void TRegistry::SetValue(const std::wstring& AName, DWORD AType, const void* AData, DWORD ASize) {
+  if (!FCurrentKey || RegSetValueExW(FCurrentKey, AName.c_str(), 0, AType, static_cast<const BYTE*>(AData), ASize) !=
+                          ERROR_SUCCESS)
     RegistryError(L"Failed to set data for '%s'", AName);
+}
+
+void TRegistry::WriteString(const std::wstring& AName, const std::wstring& AValue) {
+  SetValue(AName, REG_SZ, AValue.c_str(), DWORD((AValue.size() + 1) * sizeof(wchar_t)));
 }
 
 void TRegistry::WriteExpandString(const std::wstring& AName, const std::wstring& AValue) {
-  if (!FCurrentKey ||
-      RegSetValueExW(FCurrentKey, AName.c_str(), 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(AValue.c_str()),
-                     DWORD((AValue.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
-    RegistryError(L"Failed to set data for '%s'", AName);
+  SetValue(AName, REG_EXPAND_SZ, AValue.c_str(), DWORD((AValue.size() + 1) * sizeof(wchar_t)));
 }
 
 void TRegistry::WriteInteger(const std::wstring& AName, int32_t AValue) {
-  if (!FCurrentKey || RegSetValueExW(FCurrentKey, AName.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&AValue),
-                                     sizeof(AValue)) != ERROR_SUCCESS)
-    RegistryError(L"Failed to set data for '%s'", AName);
+  SetValue(AName, REG_DWORD, &AValue, sizeof(AValue));
 }
 
 void TRegistry::WriteBinaryData(const std::wstring& AName, const void* AData, DWORD ASize) {
-  if (!FCurrentKey || RegSetValueExW(FCurrentKey, AName.c_str(), 0, REG_BINARY, static_cast<const BYTE*>(AData),
-                                     ASize) != ERROR_SUCCESS)
-    RegistryError(L"Failed to set data for '%s'", AName);
+  SetValue(AName, REG_BINARY, AData, ASize);
 }
 
 bool TRegistry::GetKeyInfo(TRegKeyInfo& AInfo) const {
@@ -158,56 +155,42 @@ TRegDataType TRegistry::GetDataType(const std::wstring& AValueName) const {
   }
 }
 
-int32_t TRegistry::ReadIntegerDef(const std::wstring& AName, int32_t ADefault) const {
+template <typename T, typename F>
+T TRegistry::ReadDef(const std::wstring& AName, std::initializer_list<TRegDataType> AKinds, int ASize, T ADefault,
+                     F ARead) const {
   try {
-    if (ValueExists(AName) && GetDataType(AName) == TRegDataType::rdInteger) return ReadInteger(AName);
+    TRegDataType kind = GetDataType(AName);
+    bool accepted = false;
+    for (TRegDataType k : AKinds) accepted = accepted || k == kind;
+    if (accepted && ValueExists(AName) && (ASize == 0 || GetDataSize(AName) == ASize)) return ARead();
   } catch (const std::exception&) {
   }
   return ADefault;
+}
+
+int32_t TRegistry::ReadIntegerDef(const std::wstring& AName, int32_t ADefault) const {
+  return ReadDef(AName, {TRegDataType::rdInteger}, 0, ADefault, [&] { return ReadInteger(AName); });
 }
 
 bool TRegistry::ReadBoolDef(const std::wstring& AName, bool ADefault) const {
-  try {
-    if (ValueExists(AName) && GetDataType(AName) == TRegDataType::rdInteger) return ReadBool(AName);
-  } catch (const std::exception&) {
-  }
-  return ADefault;
+  return ReadDef(AName, {TRegDataType::rdInteger}, 0, ADefault, [&] { return ReadBool(AName); });
 }
 
 std::wstring TRegistry::ReadStringDef(const std::wstring& AName, const std::wstring& ADefault) const {
-  try {
-    TRegDataType kind = GetDataType(AName);
-    if (ValueExists(AName) && (kind == TRegDataType::rdString || kind == TRegDataType::rdExpandString))
-      return ReadString(AName);
-  } catch (const std::exception&) {
-  }
-  return ADefault;
+  return ReadDef(AName, {TRegDataType::rdString, TRegDataType::rdExpandString}, 0, ADefault,
+                 [&] { return ReadString(AName); });
 }
 
 int64_t TRegistry::ReadInt64Def(const std::wstring& AName, int64_t ADefault) const {
-  try {
-    if (ValueExists(AName) && GetDataType(AName) == TRegDataType::rdInt64) return ReadInt64(AName);
-  } catch (const std::exception&) {
-  }
-  return ADefault;
+  return ReadDef(AName, {TRegDataType::rdInt64}, 0, ADefault, [&] { return ReadInt64(AName); });
 }
 
 double TRegistry::ReadFloatDef(const std::wstring& AName, double ADefault) const {
-  try {
-    if (ValueExists(AName) && GetDataType(AName) == TRegDataType::rdBinary && GetDataSize(AName) == 8)
-      return ReadFloat(AName);
-  } catch (const std::exception&) {
-  }
-  return ADefault;
+  return ReadDef(AName, {TRegDataType::rdBinary}, 8, ADefault, [&] { return ReadFloat(AName); });
 }
 
 double TRegistry::ReadDateTimeDef(const std::wstring& AName, double ADefault) const {
-  try {
-    if (ValueExists(AName) && GetDataType(AName) == TRegDataType::rdBinary && GetDataSize(AName) == 8)
-      return ReadDateTime(AName);
-  } catch (const std::exception&) {
-  }
-  return ADefault;
+  return ReadDef(AName, {TRegDataType::rdBinary}, 8, ADefault, [&] { return ReadDateTime(AName); });
 }
 
 std::wstring TRegistry::ReadString(const std::wstring& AName) const {
@@ -241,9 +224,7 @@ int64_t TRegistry::ReadInt64(const std::wstring& AName) const {
 }
 
 void TRegistry::WriteInt64(const std::wstring& AName, int64_t AValue) {
-  if (!FCurrentKey || RegSetValueExW(FCurrentKey, AName.c_str(), 0, REG_QWORD, reinterpret_cast<const BYTE*>(&AValue),
-                                     sizeof(AValue)) != ERROR_SUCCESS)
-    RegistryError(L"Failed to set data for '%s'", AName);
+  SetValue(AName, REG_QWORD, &AValue, sizeof(AValue));
 }
 
 std::vector<std::wstring> TRegistry::ReadMultiString(const std::wstring& AName) const {
@@ -266,10 +247,7 @@ void TRegistry::WriteMultiString(const std::wstring& AName, const std::vector<st
   }
   data += L'\0';
   if (AValue.empty()) data += L'\0';  // an empty list is two zeros
-  if (!FCurrentKey ||
-      RegSetValueExW(FCurrentKey, AName.c_str(), 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
-                     DWORD(data.size() * sizeof(wchar_t))) != ERROR_SUCCESS)
-    RegistryError(L"Failed to set data for '%s'", AName);
+  SetValue(AName, REG_MULTI_SZ, data.data(), DWORD(data.size() * sizeof(wchar_t)));
 }
 
 bool TRegistry::DeleteKey(const std::wstring& AKey) {

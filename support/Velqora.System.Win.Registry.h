@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,13 @@ public:
                                std::wstring& AName);
 
 private:
+  // Stores a value of the current key; raises "Failed to set data".
+  void SetValue(const std::wstring& AName, DWORD AType, const void* AData, DWORD ASize);
+  // AKind's value read with ARead, or ADefault when it is missing, of another
+  // kind (or another size, when ASize is not 0) or cannot be read.
+  template <typename T, typename F>
+  T ReadDef(const std::wstring& AName, std::initializer_list<TRegDataType> AKinds, int ASize, T ADefault,
+            F ARead) const;
   bool OpenWith(const std::wstring& AKey, REGSAM AAccess, bool ACanCreate);
   HKEY BaseFor(const std::wstring& AKey) const;
   static std::wstring Relative(const std::wstring& AKey);
