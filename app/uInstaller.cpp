@@ -98,9 +98,7 @@ std::wstring TInstallerProcess::MakeInstallerFileName(const std::wstring& AFileN
   size_t dot = name.find_last_of(L'.');
   std::wstring base = dot == std::wstring::npos ? name : name.substr(0, dot);
   std::wstring extension = dot == std::wstring::npos ? L"" : name.substr(dot);
-  // The folder and any missing parents.
-  for (size_t pos = AFolder.find(L'\\', 3); pos != std::wstring::npos; pos = AFolder.find(L'\\', pos + 1))
-    CreateDirectoryW(AFolder.substr(0, pos).c_str(), nullptr);
+  ForceFolders(AFolder);  // the folder and any missing parents
   std::wstring candidate = AFolder + base + extension;
   for (unsigned i = 0; FileExists(candidate); ++i)
     candidate = AFolder + base + Format(L"_%u", {uint64_t(i)}) + extension;
@@ -243,7 +241,7 @@ void Start() {
   InstallAction = true;
   InstallOffer = true;
   delete std::exchange(FLog, TDebugLog<TInstallerLogLevel>::CreateProgramLog());
-  Log().WriteLog(ilInfo, L"Started: " + std::wstring(GetCommandLineW()), LogOwner);
+  if (Log().IsActive(ilInfo)) Log().WriteLog(ilInfo, L"Started: " + std::wstring(GetCommandLineW()), LogOwner);
 }
 
 void Stop() {

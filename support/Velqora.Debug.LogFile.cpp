@@ -6,6 +6,7 @@
 
 #include "Velqora.Debug.Common.h"
 #include "Velqora.Debug.Helper.h"
+#include "Velqora.System.SysUtils.h"
 
 namespace Velqora::Debug {
 
@@ -173,9 +174,7 @@ void TDebugLogFile::WriteToDebugger(std::wstring_view AModuleName, std::wstring_
 void TDebugLogFile::OpenLogFile() {
   if (FFileHandle) return;  // a failed attempt is not repeated
   std::wstring folder = GetLogFolder();
-  // Every missing folder on the path.
-  for (size_t pos = folder.find(L'\\', 3); pos != std::wstring::npos; pos = folder.find(L'\\', pos + 1))
-    CreateDirectoryW(folder.substr(0, pos).c_str(), nullptr);
+  ForceFolders(folder);
   std::wstring file = folder + FName + L".log";
   if (FMaxFileSize <= 0 && GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES) DeleteFileW(file.c_str());
   FFileHandle = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -248,6 +248,11 @@ std::wstring SystemFolder() {
   return std::wstring(folder, length);
 }
 
+void ForceFolders(const std::wstring& AFolder) {
+  for (size_t pos = AFolder.find(L'\\', 3); pos != std::wstring::npos; pos = AFolder.find(L'\\', pos + 1))
+    CreateDirectoryW(AFolder.substr(0, pos).c_str(), nullptr);
+}
+
 bool IsBareFileName(std::wstring_view AName) {
   return !AName.empty() && AName.find_first_of(L"\\/:") == std::wstring_view::npos;
 }

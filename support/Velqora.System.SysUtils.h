@@ -124,6 +124,10 @@ DWORD TickDiff(DWORD ANow, DWORD AStart);
 HMODULE TryLoadSystemLibrary(const wchar_t* AName);
 // The same, raising ESystemError when it cannot be loaded.
 HMODULE LoadSystemLibrary(const wchar_t* AName);
+// Creates every missing folder of AFolder (a path ending in a backslash);
+// failures are not reported.
+void ForceFolders(const std::wstring& AFolder);
+
 // Whether AName is a bare file name (no folder, no drive).
 bool IsBareFileName(std::wstring_view AName);
 // The system folder, without trailing backslash.
