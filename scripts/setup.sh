@@ -16,6 +16,7 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   mingw-w64-i686-dev libz-mingw-w64-dev
   cmake make googletest dpkg-dev gawk python3 python3-pefile icoutils time openssl wixl
+  osslsigncode locales
 )
 
 missing_packages() {
@@ -85,8 +86,21 @@ build_libpng() {
   touch "$stamp"
 }
 
+# The locales the offer tests run Wine with (the user's country follows the
+# locale), compiled into the cache folder: the system's list stays as it is.
+build_locales() {
+  local l
+  for l in de_DE pt_BR ru_RU; do
+    [ -f "$deps/locale/$l.UTF-8/LC_CTYPE" ] && continue
+    mkdir -p "$deps/locale"
+    localedef -i "$l" -f UTF-8 "$deps/locale/$l.UTF-8" 2>/dev/null ||
+      [ -f "$deps/locale/$l.UTF-8/LC_CTYPE" ] || { echo "setup: could not compile the locale $l" >&2; return 1; }
+  done
+}
+
 if [ ! -f "$stamp" ] || [ -n "$(missing_packages)" ]; then
   install_packages
   mkdir -p "$deps" && touch "$stamp"
 fi
 build_libpng
+build_locales

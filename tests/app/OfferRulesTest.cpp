@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include <optional>
+
+#include "OfferMachine.h"
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.Project.ProcessInfo.h"
@@ -41,58 +43,30 @@ TEST(OfferRules, BrowserNames) {
   EXPECT_FALSE(IsBrowserChrome(L""));
 }
 
-// The partner's key in HKLM, in the 32-bit or the 64-bit view, set up by a
-// test and removed afterwards; the default browser likewise.
+// The partner's key and the default browser, set up by a test and put back
+// afterwards.
 class OfferMachineTest : public ::testing::Test {
 protected:
   void SetUp() override {
     Velqora::Debug::TDebugLogFile::Start();
     Velqora::DllRoutines::Start();
     Velqora::ProcessInfo::Start();
-    RemoveKeys();
-    DWORD size = sizeof(FOldBrowser);
-    FHadBrowser = RegGetValueW(HKEY_LOCAL_MACHINE, BrowserKey, nullptr, RRF_RT_REG_SZ, nullptr, FOldBrowser, &size) ==
-                  ERROR_SUCCESS;
+    Machine.emplace();
   }
   void TearDown() override {
-    RemoveKeys();
-    if (FHadBrowser)
-      SetBrowserCommand(FOldBrowser);
-    else
-      RegDeleteKeyW(HKEY_LOCAL_MACHINE, BrowserKey);
+    Machine.reset();
     Velqora::ProcessInfo::Stop();
     Velqora::DllRoutines::Stop();
     Velqora::Debug::TDebugLogFile::Stop();
   }
-  static void RemoveKeys() {
-    for (REGSAM view : {REGSAM(KEY_WOW64_32KEY), REGSAM(KEY_WOW64_64KEY)}) {
-      TRegistry reg(KEY_ALL_ACCESS | view);
-      reg.SetRootKey(HKEY_LOCAL_MACHINE);
-      reg.DeleteKey(L"\\SOFTWARE\\Lavasoft");
-    }
-  }
+  void UseBrowser(const wchar_t* AName) { Machine->UseBrowser(AName); }
+  static void RemoveKeys() { Testing::TOfferMachine::RemovePartnerKeys(); }
   template <typename F>
   static void WriteInstalled(REGSAM AView, F AWrite) {
-    TRegistry reg(KEY_ALL_ACCESS | AView);
-    reg.SetRootKey(HKEY_LOCAL_MACHINE);
-    ASSERT_TRUE(reg.OpenKey(PartnerKey, true));
-    AWrite(reg);
-  }
-  static void SetBrowserCommand(const std::wstring& ACommand) {
-    RegSetKeyValueW(HKEY_LOCAL_MACHINE, BrowserKey, nullptr, REG_SZ, ACommand.c_str(),
-                    DWORD((ACommand.size() + 1) * sizeof(wchar_t)));
-  }
-  // A browser program of that name (the association needs the file).
-  void UseBrowser(const wchar_t* AName) {
-    std::wstring path = Folder / AName;
-    CopyFileW((Velqora::SystemFolder() + L"\\cmd.exe").c_str(), path.c_str(), FALSE);
-    SetBrowserCommand(L"\"" + path + L"\" \"%1\"");
+    ASSERT_TRUE(Testing::TOfferMachine::WritePartnerKey(AView, AWrite));
   }
 
-  static constexpr const wchar_t* BrowserKey = L"Software\\Classes\\http\\shell\\open\\command";
-  Testing::TTempFolder Folder;
-  bool FHadBrowser = false;
-  wchar_t FOldBrowser[1024] = {};
+  std::optional<Testing::TOfferMachine> Machine;
 };
 
 TEST_F(OfferMachineTest, InstalledAndPresentByTheValueInEitherView) {

@@ -184,4 +184,63 @@ int RunProgram(const std::wstring& AProgram, const std::wstring& AArguments, DWO
 
 bool FileExists(const std::wstring& AFileName) { return GetFileAttributesW(AFileName.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+TWrapperRun StartWrapper(const std::wstring& AExe, const std::wstring& AArguments) {
+  TWrapperRun run;
+  std::wstring command = L"\"" + AExe + L"\" " + AArguments;
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(AExe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    ADD_FAILURE() << "CreateProcess failed: " << GetLastError();
+    return run;
+  }
+  CloseHandle(pi.hThread);
+  run.Process.Reset(pi.hProcess);
+  run.ProcessId = pi.dwProcessId;
+  PumpUntil(
+      [&] {
+        HWND wnd = FindWindowW(nullptr, L"Bountiq - Software Installation");
+        DWORD pid = 0;
+        if (wnd) GetWindowThreadProcessId(wnd, &pid);
+        if (pid == run.ProcessId && IsWindowVisible(wnd)) run.Window = wnd;
+        return run.Window != nullptr || WaitForSingleObject(run.Process.Get(), 0) == WAIT_OBJECT_0;
+      },
+      30000);
+  return run;
+}
+
+DWORD WaitForExit(TWrapperRun& ARun, DWORD ATimeoutMs) {
+  if (!ARun.Process) return DWORD(-1);
+  if (WaitForSingleObject(ARun.Process.Get(), ATimeoutMs) != WAIT_OBJECT_0) {
+    TerminateProcess(ARun.Process.Get(), 99);
+    return DWORD(-1);
+  }
+  DWORD code = 1;
+  GetExitCodeProcess(ARun.Process.Get(), &code);
+  return code;
+}
+
+namespace {
+struct TChildSearch {
+  const wchar_t* Text;
+  HWND Found;
+  static BOOL CALLBACK Visit(HWND AWnd, LPARAM AParam) {
+    auto self = reinterpret_cast<TChildSearch*>(AParam);
+    wchar_t text[64] = {};
+    GetWindowTextW(AWnd, text, 64);
+    if (IsWindowVisible(AWnd) && lstrcmpW(text, self->Text) == 0) {
+      self->Found = AWnd;
+      return FALSE;
+    }
+    return TRUE;
+  }
+};
+}  // namespace
+
+HWND FindVisibleChild(HWND AParent, const wchar_t* AText) {
+  TChildSearch search{AText, nullptr};
+  EnumChildWindows(AParent, TChildSearch::Visit, reinterpret_cast<LPARAM>(&search));
+  return search.Found;
+}
+
 }  // namespace Testing

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "UniqueHandle.h"
+
 namespace Testing {
 
 // Processes messages until ACondition holds or ATimeoutMs has passed;
@@ -56,5 +58,20 @@ bool FileExists(const std::wstring& AFileName);
 // Starts a program with a command line; waits for it when AWaitMs is not 0
 // and answers its exit code (or -1 when it could not start or did not end).
 int RunProgram(const std::wstring& AProgram, const std::wstring& AArguments, DWORD AWaitMs = 30000);
+
+// A wrapper program started as a user starts it, and its wizard window
+// (null when none showed within 30 seconds).
+struct TWrapperRun {
+  Velqora::TUniqueKernelHandle Process;
+  DWORD ProcessId = 0;
+  HWND Window = nullptr;
+};
+TWrapperRun StartWrapper(const std::wstring& AExe, const std::wstring& AArguments = L"");
+// Waits for the program to end and answers its exit code; terminates it
+// and answers -1 when it does not end in time.
+DWORD WaitForExit(TWrapperRun& ARun, DWORD ATimeoutMs = 30000);
+// The visible child window with the given text (the wizard's buttons carry
+// their captions as window text); null when there is none.
+HWND FindVisibleChild(HWND AParent, const wchar_t* AText);
 
 }  // namespace Testing

@@ -6,10 +6,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "UniqueHandle.h"
 #include "Velqora.System.SysUtils.h"
-
-using Velqora::TUniqueKernelHandle;
 
 namespace {
 
@@ -24,49 +21,17 @@ void BecomeDpiAware() {
   if (set) set();
 }
 
-struct TWrapperRun {
-  TUniqueKernelHandle Process;
-  DWORD ProcessId = 0;
-  HWND Window = nullptr;
-};
+using Testing::TWrapperRun;
 
-// Starts the wrapper and waits for its wizard window.
+// Starts the template (or a packed wrapper) and waits for its wizard.
 TWrapperRun StartWrapper(const std::wstring& AArguments = L"", std::wstring AExe = L"") {
-  TWrapperRun run;
-  std::wstring exe = AExe.empty() ? Testing::BuildPath(BOUNTIQ_WRAPPER_EXE) : AExe;
-  std::wstring command = L"\"" + exe + L"\" " + AArguments;
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    ADD_FAILURE() << "CreateProcess failed: " << GetLastError();
-    return run;
-  }
-  CloseHandle(pi.hThread);
-  run.Process.Reset(pi.hProcess);
-  run.ProcessId = pi.dwProcessId;
-  Testing::PumpUntil(
-      [&] {
-        HWND wnd = FindWindowW(nullptr, Title);
-        DWORD pid = 0;
-        if (wnd) GetWindowThreadProcessId(wnd, &pid);
-        if (pid == run.ProcessId && IsWindowVisible(wnd)) run.Window = wnd;
-        return run.Window != nullptr || WaitForSingleObject(run.Process.Get(), 0) == WAIT_OBJECT_0;
-      },
-      30000);
-  return run;
+  return Testing::StartWrapper(AExe.empty() ? Testing::BuildPath(BOUNTIQ_WRAPPER_EXE) : AExe, AArguments);
 }
 
 // Closes the wizard with the close box's message and answers the exit code.
 DWORD CloseAndWait(TWrapperRun& ARun) {
   PostMessageW(ARun.Window, WM_CLOSE, 0, 0);
-  if (WaitForSingleObject(ARun.Process.Get(), 30000) != WAIT_OBJECT_0) {
-    TerminateProcess(ARun.Process.Get(), 99);
-    return DWORD(-1);
-  }
-  DWORD code = 1;
-  GetExitCodeProcess(ARun.Process.Get(), &code);
-  return code;
+  return Testing::WaitForExit(ARun);
 }
 
 void SetScreenDpi(DWORD ADpi) {
@@ -156,28 +121,6 @@ TEST(Wrapper, WritesItsLogOnlyWithTheDebugSwitch) {
   removeLogs();
 }
 
-// The visible child window with the given text (the wizard's buttons carry
-// their captions as window text).
-struct TChildSearch {
-  const wchar_t* Text;
-  HWND Found;
-  static BOOL CALLBACK Visit(HWND AWnd, LPARAM AParam) {
-    auto self = reinterpret_cast<TChildSearch*>(AParam);
-    wchar_t text[64] = {};
-    GetWindowTextW(AWnd, text, 64);
-    if (IsWindowVisible(AWnd) && lstrcmpW(text, self->Text) == 0) {
-      self->Found = AWnd;
-      return FALSE;
-    }
-    return TRUE;
-  }
-};
-HWND FindChild(HWND AParent, const wchar_t* AText) {
-  TChildSearch search{AText, nullptr};
-  EnumChildWindows(AParent, TChildSearch::Visit, reinterpret_cast<LPARAM>(&search));
-  return search.Found;
-}
-
 // A product packed by the real packaging tool: Next runs it once, with its
 // own path first on its command line; the wrapper waits for it and leaves
 // no installer file in the temporary folder.
@@ -202,7 +145,7 @@ TEST(Wrapper, NextRunsThePackedProductAndCleansUpTheCloseBoxRunsNothing) {
 
   TWrapperRun run = StartWrapper(L"", wrapper);
   ASSERT_TRUE(run.Window);
-  HWND next = FindChild(run.Window, L"Next");
+  HWND next = Testing::FindVisibleChild(run.Window, L"Next");
   ASSERT_TRUE(next);
   PostMessageW(next, WM_KEYDOWN, VK_RETURN, 0);  // Enter on the focused Next button
   ASSERT_EQ(WaitForSingleObject(run.Process.Get(), 30000), WAIT_OBJECT_0);
@@ -230,7 +173,7 @@ TEST(Wrapper, AnMsiIsInstalledThroughMsiexec) {
 
   TWrapperRun run = StartWrapper(L"", wrapper);
   ASSERT_TRUE(run.Window);
-  HWND next = FindChild(run.Window, L"Next");
+  HWND next = Testing::FindVisibleChild(run.Window, L"Next");
   ASSERT_TRUE(next);
   PostMessageW(next, WM_KEYDOWN, VK_RETURN, 0);
   ASSERT_EQ(WaitForSingleObject(run.Process.Get(), 120000), WAIT_OBJECT_0);

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "InstallerRecord.h"
 #include "TestSupport.h"
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
@@ -18,11 +19,7 @@ namespace offer = ufmPage::LavaSoftWebCompanion;
 
 namespace {
 
-struct TRecord {
-  bool Found = false;
-  double Start = 0, End = 0;  // Unix seconds
-  std::wstring CommandLine;
-};
+using Testing::InstallerFilesLeft;
 
 class InstallerRunTest : public ::testing::Test {
 protected:
@@ -43,21 +40,7 @@ protected:
     DllRoutines::Stop();
     Debug::TDebugLogFile::Stop();
   }
-  TRecord Record(const wchar_t* AName) {
-    TRecord record;
-    std::wstring file = Temp + AName + L".record";
-    if (!Testing::FileExists(file)) return record;
-    std::string bytes = Testing::ReadBytes(file);
-    std::wistringstream in(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2));
-    unsigned long long start, end;
-    in >> start >> end;
-    in.get();
-    std::getline(in, record.CommandLine);
-    record.Found = true;
-    record.Start = double(start - 116444736000000000ull) / 1e7;
-    record.End = double(end - 116444736000000000ull) / 1e7;
-    return record;
-  }
+  static Testing::TInstallerRecord Record(const wchar_t* AName) { return Testing::ReadInstallerRecord(AName); }
   // Unix time of the server's last request line containing AText; 0 when none.
   static double Requested(const std::string& AText) {
     std::istringstream log(Testing::ReadBytes(Utf8ToWide(getenv("BOUNTIQ_SERVER_LOG"))));
@@ -65,17 +48,6 @@ protected:
     for (std::string line; std::getline(log, line);)
       if (line.find(AText) != std::string::npos) last = std::stod(line);
     return last;
-  }
-  static bool InstallerFilesLeft(const std::wstring& ATemp) {
-    for (const wchar_t* pattern : {L"Product-Setup*.exe", L"WebCompanionInstaller*.exe"}) {
-      WIN32_FIND_DATAW data;
-      HANDLE find = FindFirstFileW((ATemp + pattern).c_str(), &data);
-      if (find != INVALID_HANDLE_VALUE) {
-        FindClose(find);
-        return true;
-      }
-    }
-    return false;
   }
   void RunWithOffer(const std::wstring& AURL) {
     uInstaller::InstallAction = true;
@@ -99,7 +71,7 @@ double UnixNow() {
 TEST_F(InstallerRunTest, PartnerIsFetchedDuringTheProductRunAndStartsAfterIt) {
   double runStart = UnixNow();
   RunWithOffer(Http + L"/nano_download.php?partner=VQ150801BNTQ");
-  TRecord product = Record(L"Product-Setup.exe"), partner = Record(L"WebCompanionInstaller.exe");
+  Testing::TInstallerRecord product = Record(L"Product-Setup.exe"), partner = Record(L"WebCompanionInstaller.exe");
   ASSERT_TRUE(product.Found);
   ASSERT_TRUE(partner.Found);
   EXPECT_EQ(product.CommandLine, L"\"" + Temp + L"Product-Setup.exe\"");

@@ -3,8 +3,8 @@
 
     http_server.py PORT_FILE [CERT KEY]
 
-Listens on 127.0.0.1 on free ports and writes "HTTP_PORT [HTTPS_PORT]" to
-PORT_FILE. Paths:
+Listens on 127.0.0.1 on free ports (plain HTTP on BOUNTIQ_SERVER_PORT when
+that is set) and writes "HTTP_PORT [HTTPS_PORT]" to PORT_FILE. Paths:
   /bytes?size=N   N bytes of a fixed pattern
   /status/CODE    that status, with the body "status CODE"
   /cut            announces 100000 bytes, sends 1000 and closes
@@ -74,7 +74,7 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
 
 
 def main():
-    plain = Server(("127.0.0.1", 0), Handler)
+    plain = Server(("127.0.0.1", int(os.environ.get("BOUNTIQ_SERVER_PORT", "0"))), Handler)
     ports = [plain.server_address[1]]
     servers = [plain]
     if len(sys.argv) > 3:
@@ -88,7 +88,6 @@ def main():
         threading.Thread(target=s.serve_forever, daemon=True).start()
     with open(sys.argv[1] + ".tmp", "w") as f:
         f.write(" ".join(map(str, ports)))
-    import os
     os.replace(sys.argv[1] + ".tmp", sys.argv[1])
     plain.serve_forever()
 

@@ -1,0 +1,69 @@
+// The machine facts the partner offer depends on, set up through the real
+// registry by a test and put back afterwards: the default browser (the
+// http association the shell reads) and the partner's key in either view.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "TestSupport.h"
+#include "Velqora.System.SysUtils.h"
+#include "Velqora.System.Win.Registry.h"
+
+namespace Testing {
+
+class TOfferMachine {
+public:
+  TOfferMachine() {
+    RemovePartnerKeys();
+    DWORD size = sizeof(FOldBrowser);
+    FHadBrowser = RegGetValueW(HKEY_LOCAL_MACHINE, BrowserKey, nullptr, RRF_RT_REG_SZ, nullptr, FOldBrowser, &size) ==
+                  ERROR_SUCCESS;
+  }
+  ~TOfferMachine() {
+    RemovePartnerKeys();
+    if (FHadBrowser)
+      SetBrowserCommand(FOldBrowser);
+    else
+      RegDeleteKeyW(HKEY_LOCAL_MACHINE, BrowserKey);
+  }
+  TOfferMachine(const TOfferMachine&) = delete;
+  TOfferMachine& operator=(const TOfferMachine&) = delete;
+
+  // A browser program of that name becomes the default (the association
+  // needs the file).
+  void UseBrowser(const wchar_t* AName) {
+    std::wstring path = FFolder / AName;
+    CopyFileW((Velqora::SystemFolder() + L"\\cmd.exe").c_str(), path.c_str(), FALSE);
+    SetBrowserCommand(L"\"" + path + L"\" \"%1\"");
+  }
+  static void RemovePartnerKeys() {
+    for (REGSAM view : {REGSAM(KEY_WOW64_32KEY), REGSAM(KEY_WOW64_64KEY)}) {
+      Velqora::TRegistry reg(KEY_ALL_ACCESS | view);
+      reg.SetRootKey(HKEY_LOCAL_MACHINE);
+      reg.DeleteKey(L"\\SOFTWARE\\Lavasoft");
+    }
+  }
+  // Creates the partner's key in the view and lets AWrite set its values.
+  template <typename F>
+  static bool WritePartnerKey(REGSAM AView, F AWrite) {
+    Velqora::TRegistry reg(KEY_ALL_ACCESS | AView);
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    if (!reg.OpenKey(L"\\SOFTWARE\\Lavasoft\\Web Companion", true)) return false;
+    AWrite(reg);
+    return true;
+  }
+
+private:
+  static void SetBrowserCommand(const std::wstring& ACommand) {
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, BrowserKey, nullptr, REG_SZ, ACommand.c_str(),
+                    DWORD((ACommand.size() + 1) * sizeof(wchar_t)));
+  }
+  static constexpr const wchar_t* BrowserKey = L"Software\\Classes\\http\\shell\\open\\command";
+  TTempFolder FFolder;
+  bool FHadBrowser = false;
+  wchar_t FOldBrowser[1024] = {};
+};
+
+}  // namespace Testing

@@ -1,0 +1,229 @@
+// The whole wizard with the partner offer, run as a user runs it: the real
+// wrapper (its offer host on the loopback server the test script started)
+// carrying the stand-in installer as its product; the server hands out the
+// same stand-in as the partner. The machine's default browser and partner
+// key are set through the registry; the country is the one of the locale
+// this process was started with.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <sstream>
+
+#include "InstallerRecord.h"
+#include "OfferMachine.h"
+#include "TestSupport.h"
+#include "Velqora.Debug.LogFile.h"
+#include "Velqora.DllRoutines.h"
+#include "Velqora.Project.ProcessInfo.h"
+#include "Velqora.System.SysUtils.h"
+#include "ufmPage.LavaSoftWebCompanion.h"
+
+namespace {
+
+const wchar_t* const Product = L"Product-Setup.exe";
+const wchar_t* const Partner = L"WebCompanionInstaller.exe";
+const char* const PartnerRequest = "GET /nano_download.php?partner=VQ150801BNTQ HTTP/1.1";
+
+enum class TChoice { Agree, Decline, Close };
+
+// What one run of the wizard did.
+struct TOutcome {
+  bool OfferShown = false;
+  DWORD ExitCode = DWORD(-1);
+  Testing::TInstallerRecord Product, Partner;
+  int PartnerRequests = 0;  // at the loopback server
+};
+
+// The server's request lines containing AText so far.
+int CountRequests(const char* AText) {
+  std::wstring file = Velqora::Utf8ToWide(getenv("BOUNTIQ_SERVER_LOG"));
+  int count = 0;
+  if (!Testing::FileExists(file)) return count;  // no request yet
+  std::istringstream log(Testing::ReadBytes(file));
+  for (std::string line; std::getline(log, line);)
+    if (line.find(AText) != std::string::npos) ++count;
+  return count;
+}
+
+class OfferFlowTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Velqora::Debug::TDebugLogFile::Start();
+    Velqora::DllRoutines::Start();
+    Velqora::ProcessInfo::Start();
+    Machine.emplace();
+  }
+  void TearDown() override {
+    Machine.reset();
+    Velqora::ProcessInfo::Stop();
+    Velqora::DllRoutines::Stop();
+    Velqora::Debug::TDebugLogFile::Stop();
+  }
+
+  // Starts the wrapper, presses Next on the welcome page and, when the offer
+  // page follows, answers it with AChoice.
+  static TOutcome RunWizard(TChoice AChoice) {
+    for (const wchar_t* name : {Product, Partner}) DeleteFileW(Testing::InstallerRecordFile(name).c_str());
+    int requestsBefore = CountRequests(PartnerRequest);
+    TOutcome outcome;
+    Testing::TWrapperRun run = Testing::StartWrapper(Testing::BuildPath(BOUNTIQ_OFFER_WRAPPER_EXE));
+    if (!run.Window) {
+      ADD_FAILURE() << "no wizard window";
+      return outcome;
+    }
+    HWND next = Testing::FindVisibleChild(run.Window, L"Next");
+    if (!next) {
+      ADD_FAILURE() << "no Next button on the welcome page";
+      Testing::WaitForExit(run, 0);
+      return outcome;
+    }
+    Testing::ClickWindow(next);
+    HWND agree = nullptr;
+    Testing::PumpUntil(
+        [&] {
+          agree = Testing::FindVisibleChild(run.Window, L"Agree and Install");
+          return agree || WaitForSingleObject(run.Process.Get(), 0) == WAIT_OBJECT_0;
+        },
+        30000);
+    if (agree) {
+      outcome.OfferShown = true;
+      HWND decline = Testing::FindVisibleChild(run.Window, L"Decline");
+      EXPECT_TRUE(decline) << "the offer page has no Decline button";
+      switch (AChoice) {
+        case TChoice::Agree:
+          Testing::ClickWindow(agree);
+          break;
+        case TChoice::Decline:
+          if (decline) Testing::ClickWindow(decline);
+          break;
+        case TChoice::Close:
+          PostMessageW(run.Window, WM_CLOSE, 0, 0);
+          break;
+      }
+    }
+    outcome.ExitCode = Testing::WaitForExit(run, 60000);
+    outcome.Product = Testing::ReadInstallerRecord(Product);
+    outcome.Partner = Testing::ReadInstallerRecord(Partner);
+    outcome.PartnerRequests = CountRequests(PartnerRequest) - requestsBefore;
+    EXPECT_FALSE(Testing::InstallerFilesLeft(Testing::TempFolder())) << "an installer file was left behind";
+    return outcome;
+  }
+
+  static std::wstring PartnerCommandLine(const wchar_t* AValue) {
+    return L"\"" + Testing::TempFolder() + Partner + L"\" --silent --partner=VQ150801BNTQ --homepage=" + AValue +
+           L" --search=" + AValue;
+  }
+  static std::wstring ProductCommandLine() { return L"\"" + Testing::TempFolder() + Product + L"\""; }
+
+  std::optional<Testing::TOfferMachine> Machine;
+};
+
+// These run in a session whose country is the United States (the C
+// locale): a primary country where both variants apply.
+class OfferFlowInUS : public OfferFlowTest {
+protected:
+  void SetUp() override {
+    OfferFlowTest::SetUp();
+    if (ufmPage::LavaSoftWebCompanion::UserGeoID() != 244) GTEST_SKIP() << "runs in the C locale only";
+  }
+};
+
+TEST_F(OfferFlowInUS, AgreeAndInstallRunsTheProductThenTheDownloadedPartner) {
+  Machine->UseBrowser(L"firefox.exe");
+  TOutcome outcome = RunWizard(TChoice::Agree);
+  EXPECT_TRUE(outcome.OfferShown);
+  EXPECT_EQ(outcome.ExitCode, 0u);
+  EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine());
+  EXPECT_EQ(outcome.PartnerRequests, 1);
+  ASSERT_TRUE(outcome.Partner.Found);
+  EXPECT_EQ(outcome.Partner.CommandLine, PartnerCommandLine(L"1"));
+  EXPECT_GE(outcome.Partner.Start, outcome.Product.End) << "the partner starts after the product ended";
+}
+
+TEST_F(OfferFlowInUS, DeclineRunsOnlyTheProduct) {
+  Machine->UseBrowser(L"firefox.exe");
+  TOutcome outcome = RunWizard(TChoice::Decline);
+  EXPECT_TRUE(outcome.OfferShown);
+  EXPECT_EQ(outcome.ExitCode, 0u);
+  EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine());
+  EXPECT_FALSE(outcome.Partner.Found);
+  EXPECT_EQ(outcome.PartnerRequests, 0);
+}
+
+TEST_F(OfferFlowInUS, ClosingTheWindowOnTheOfferPageRunsNothing) {
+  Machine->UseBrowser(L"firefox.exe");
+  TOutcome outcome = RunWizard(TChoice::Close);
+  EXPECT_TRUE(outcome.OfferShown);
+  EXPECT_EQ(outcome.ExitCode, 0u);
+  EXPECT_FALSE(outcome.Product.Found);
+  EXPECT_FALSE(outcome.Partner.Found);
+  EXPECT_EQ(outcome.PartnerRequests, 0);
+}
+
+// Where no offer applies, the wizard ends after the welcome page and only
+// the product runs.
+TEST_F(OfferFlowInUS, WithoutAnOfferOnlyTheProductRuns) {
+  struct TCase {
+    const char* Name;
+    const wchar_t* Browser;
+    bool PartnerInstalled;  // in the 64-bit view
+  };
+  const TCase cases[] = {
+      {"partner installed", L"firefox.exe", true},
+      {"another browser", L"opera.exe", false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Testing::TOfferMachine::RemovePartnerKeys();
+    if (c.PartnerInstalled) {
+      ASSERT_TRUE(Testing::TOfferMachine::WritePartnerKey(
+          KEY_WOW64_64KEY, [](Velqora::TRegistry& r) { r.WriteInteger(L"Installed", 1); }));
+    }
+    Machine->UseBrowser(c.Browser);
+    TOutcome outcome = RunWizard(TChoice::Agree);
+    EXPECT_FALSE(outcome.OfferShown);
+    EXPECT_EQ(outcome.ExitCode, 0u);
+    EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine());
+    EXPECT_FALSE(outcome.Partner.Found);
+    EXPECT_EQ(outcome.PartnerRequests, 0);
+  }
+}
+
+// The country the system reports for the locale this process started with
+// (the test script runs it under several): whether the offer shows and
+// which values the partner gets.
+TEST_F(OfferFlowTest, TheCountryOfTheSessionDecides) {
+  struct TCase {
+    int GeoID;
+    const char* Country;
+    const wchar_t* Browser;
+    const wchar_t* Value;  // none: no offer
+  };
+  const TCase cases[] = {
+      {244, "United States, Chrome", L"chrome.exe", L"1"},
+      {94, "Germany, Chrome", L"chrome.exe", nullptr},
+      {32, "Brazil, Firefox", L"firefox.exe", L"2"},
+      {203, "Russia, Firefox", L"firefox.exe", nullptr},
+  };
+  int geo = ufmPage::LavaSoftWebCompanion::UserGeoID();
+  const TCase* c = nullptr;
+  for (const TCase& candidate : cases)
+    if (candidate.GeoID == geo) c = &candidate;
+  ASSERT_TRUE(c) << "no case for the session's country " << geo;
+  SCOPED_TRACE(c->Country);
+  Machine->UseBrowser(c->Browser);
+  TOutcome outcome = RunWizard(TChoice::Agree);
+  EXPECT_EQ(outcome.OfferShown, c->Value != nullptr);
+  EXPECT_EQ(outcome.ExitCode, 0u);
+  EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine());
+  if (c->Value) {
+    EXPECT_EQ(outcome.PartnerRequests, 1);
+    EXPECT_EQ(outcome.Partner.CommandLine, PartnerCommandLine(c->Value));
+  } else {
+    EXPECT_FALSE(outcome.Partner.Found);
+    EXPECT_EQ(outcome.PartnerRequests, 0);
+  }
+}
+
+}  // namespace

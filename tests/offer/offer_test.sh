@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Runs the offer flow tests against a loopback server on the port the test
+# wrapper was built with, once in the session's locale and once more in each
+# of a few other countries' locales (Wine takes the user's country from the
+# locale a process starts with). Inside a Wine session.
+#   offer_test.sh TEST_PROGRAM PORT PARTNER_FILE LOCALE_FOLDER
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+server=""
+cleanup() {
+  [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+BOUNTIQ_SERVER_PORT=$2 BOUNTIQ_PARTNER_FILE=$3 /usr/bin/python3 "$here/../internet/http_server.py" "$work/ports" &
+server=$!
+for _ in $(seq 100); do [ -s "$work/ports" ] && break; kill -0 "$server" 2>/dev/null || break; sleep 0.1; done
+[ -s "$work/ports" ] || { echo "the test server did not start on port $2 (in use?)"; exit 1; }
+export BOUNTIQ_SERVER_LOG
+BOUNTIQ_SERVER_LOG="$(printf 'Z:%s' "$work/ports.log" | tr / '\\')"
+
+rc=0
+wine "$1" || rc=1
+for locale in de_DE pt_BR ru_RU; do
+  echo "--- in the locale $locale.UTF-8"
+  LOCPATH=$4 LANG=$locale.UTF-8 wine "$1" --gtest_filter=OfferFlowTest.TheCountryOfTheSessionDecides || rc=1
+done
+exit $rc
