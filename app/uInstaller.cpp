@@ -1,12 +1,18 @@
 #include "uInstaller.h"
 
+#include <ntsecapi.h>
+#include <sddl.h>
+
 #include <atomic>
 
 #include "CriticalSection.h"
 #include "UniqueHandle.h"
+#include "Velqora.Project.ProcessInfo.h"
 #include "Velqora.System.SysUtils.h"
 #include "Velqora.System.Win.Internet.h"
+#include "Velqora.System.Win.Trust.h"
 #include "Velqora.Winapi.Kernel32.h"
+#include "uGUILocalizer.h"
 #include "uWrapper.ResourceManager.h"
 #include "ufmPage.LavaSoftWebCompanion.h"
 
@@ -17,6 +23,7 @@ using Debug::TDebugLog;
 using Debug::TLogOwner;
 using enum TInstallerLogLevel;
 using TInstallerProcess = Installer::TInstallerProcess;
+using TInstallerFolder = Installer::TInstallerFolder;
 
 bool InstallAction = true;
 bool InstallOffer = true;
@@ -62,6 +69,68 @@ bool FileExists(const std::wstring& AFileName) {
 
 TDebugLog<TInstallerLogLevel>& Log() { return *FLog; }
 
+// ---- TInstallerFolder ----
+
+namespace {
+
+// A security descriptor made from its text form, freed with the object.
+class TSecurityDescriptor {
+public:
+  explicit TSecurityDescriptor(const wchar_t* ASDDL) {
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(ASDDL, SDDL_REVISION_1, &FDescriptor, nullptr))
+      RaiseLastSystemError(L"Making the installer folder's security descriptor");
+  }
+  ~TSecurityDescriptor() { LocalFree(FDescriptor); }
+  TSecurityDescriptor(const TSecurityDescriptor&) = delete;
+  TSecurityDescriptor& operator=(const TSecurityDescriptor&) = delete;
+  PSECURITY_DESCRIPTOR Get() const { return FDescriptor; }
+
+private:
+  PSECURITY_DESCRIPTOR FDescriptor = nullptr;
+};
+
+// 16 random hexadecimal digits.
+std::wstring RandomName() {
+  uint32_t bits[2] = {};
+  if (!RtlGenRandom(bits, sizeof(bits))) RaiseLastSystemError(L"Choosing the installer folder's name");
+  return Format(L"%.8x%.8x", {uint64_t(bits[0]), uint64_t(bits[1])});
+}
+
+}  // namespace
+
+TInstallerFolder::TInstallerFolder() : TInstallerFolder(ProcessInfo::IsElevated()) {}
+
+TInstallerFolder::TInstallerFolder(bool APrivate) : FPath(TInstallerProcess::TempFolder()) {
+  if (!APrivate) return;
+  TSecurityDescriptor descriptor(PrivateSDDL);
+  SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.Get(), FALSE};
+  ForceFolders(FPath);
+  // A new folder of our own: a name that exists already is someone else's.
+  for (int attempt = 0;; ++attempt) {
+    std::wstring path = FPath + L"bq-" + RandomName();
+    if (CreateDirectoryW(path.c_str(), &attributes)) {
+      // Open without delete sharing: nobody renames or removes it meanwhile.
+      FHandle.Reset(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+      if (!FHandle) {
+        DWORD error = GetLastError();
+        RemoveDirectoryW(path.c_str());
+        RaiseSystemError(error, L"Opening the installer folder " + path);
+      }
+      FPath = path + L"\\";
+      return;
+    }
+    if (GetLastError() != ERROR_ALREADY_EXISTS || attempt == 15)
+      RaiseLastSystemError(L"Creating the installer folder " + path);
+  }
+}
+
+TInstallerFolder::~TInstallerFolder() {
+  if (!FHandle) return;
+  FHandle.Reset();
+  DeleteFolderTree(FPath.substr(0, FPath.size() - 1));
+}
+
 // ---- TInstallerProcess ----
 
 TInstallerProcess::~TInstallerProcess() {
@@ -70,7 +139,16 @@ TInstallerProcess::~TInstallerProcess() {
   DeleteInstallerFile();
 }
 
+void TInstallerProcess::LockInstallerFile() {
+  // Read sharing only: from now until the process has started nobody can
+  // write, truncate, rename or delete the file.
+  FLock.Reset(CreateFileW(FInstallerFileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!FLock) RaiseLastSystemError(L"Opening " + FInstallerFileName);
+}
+
 void TInstallerProcess::DeleteInstallerFile() {
+  FLock.Reset();
   if (FileExists(FInstallerFileName)) DeleteFileW(FInstallerFileName.c_str());
 }
 
@@ -133,9 +211,10 @@ void TInstallerProcess::ExtractFromResources(const std::wstring& AResFileName, c
     wchar_t self[MAX_PATH];
     DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
     uWrapper::ResourceManager::TResourceManager resources(std::wstring(self, length));
-    FInstallerFileName = MakeInstallerFileName(resources.GetString(AResFileName), TempFolder());
+    FInstallerFileName = MakeInstallerFileName(resources.GetString(AResFileName), FFolder);
     FInstallerParams.clear();
     resources.GetFile(AResInstallerData, FInstallerFileName);
+    LockInstallerFile();
     Log().WriteLog(ilInfo, Format(L"Extracted the %s to %s", {std::wstring(TypeName(FInstallerType)), FInstallerFileName}), LogOwner);
   } catch (const std::exception& e) {
     Log().LogError(ilError, L"Extracting the product installer", e, LogOwner);
@@ -146,7 +225,7 @@ void TInstallerProcess::ExtractFromResources(const std::wstring& AResFileName, c
 void TInstallerProcess::DownloadFromServer(const std::wstring& ADownloadFromURL,
                                            const std::wstring& AInstallerFileName, const std::wstring& ARunParams) {
   try {
-    FInstallerFileName = MakeInstallerFileName(AInstallerFileName, TempFolder());
+    FInstallerFileName = MakeInstallerFileName(AInstallerFileName, FFolder);
     FInstallerParams = ARunParams;
     DWORD status = 0;
     bool complete;
@@ -158,6 +237,10 @@ void TInstallerProcess::DownloadFromServer(const std::wstring& ADownloadFromURL,
     if (!complete) ThrowLastOSError();
     if (!IsSuccessStatus(status))
       throw Exception(Format(L"The server answered with status %u", {uint64_t(status)}));
+    // A program from the network runs only when it is what the partner
+    // signed; the check reads the file through the handle that locks it.
+    LockInstallerFile();
+    VerifySignedFile(FInstallerFileName, FLock.Get(), ParsePublisher(uGUILocalizer::sPartnerPublisher));
     Log().WriteLog(ilInfo, Format(L"Downloaded %s to %s", {ADownloadFromURL, FInstallerFileName}), LogOwner);
   } catch (const std::exception& e) {
     Log().LogError(ilError, L"Downloading " + ADownloadFromURL, e, LogOwner);
@@ -167,7 +250,7 @@ void TInstallerProcess::DownloadFromServer(const std::wstring& ADownloadFromURL,
 
 void TInstallerProcess::ExecuteProcess() {
   try {
-    if (!FileExists(FInstallerFileName)) return;  // nothing was written
+    if (!FLock) return;  // nothing was written completely
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -184,15 +267,18 @@ void TInstallerProcess::ExecuteProcess() {
       if (!FInstallerParams.empty()) command += L" " + FInstallerParams;
     }
     PROCESS_INFORMATION info{};
-    if (Winapi::Kernel32::CreateProcessW(application, command, nullptr, nullptr, FALSE,
-                                         CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS,
-                                         nullptr, L"", startup, info)) {
+    bool started = Winapi::Kernel32::CreateProcessW(
+        application, command, nullptr, nullptr, FALSE,
+        CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS, nullptr, L"", startup, info);
+    FLock.Reset();  // the process has its image, or there is none
+    if (started) {
       FProcessInfo = info;
       Log().WriteLog(ilInfo, Format(L"Started: %s", {command}), LogOwner);
     } else {
       Log().LogError(ilError, L"Starting " + command, GetLastError(), LogOwner);
     }
   } catch (const std::exception& e) {
+    FLock.Reset();
     Log().LogError(ilError, L"Starting " + FInstallerFileName, e, LogOwner);
   }
 }
@@ -212,9 +298,14 @@ void Installer::Run() {
   Log().WriteLog(ilInfo, L"Install flags: action %s, offer %s",
                  {std::wstring(InstallAction ? L"True" : L"False"), std::wstring(InstallOffer ? L"True" : L"False")},
                  LogOwner);
+  TInstallerFolder* folder = nullptr;
   try {
-    if (InstallAction) ActionProcess = new TInstallerProcess(TInstallerType::itAction);
-    if (InstallOffer) OfferProcess = new TInstallerProcess(TInstallerType::itOffer);
+    if (InstallAction || InstallOffer) {
+      folder = new TInstallerFolder();
+      Log().WriteLog(ilInfo, L"Installer folder: " + folder->Path(), LogOwner);
+    }
+    if (InstallAction) ActionProcess = new TInstallerProcess(TInstallerType::itAction, folder->Path());
+    if (InstallOffer) OfferProcess = new TInstallerProcess(TInstallerType::itOffer, folder->Path());
     if (ActionProcess) {
       ActionProcess->ExtractFromResources(uWrapper::ResourceManager::RES_INSTALLER_NAME,
                                           uWrapper::ResourceManager::RES_INSTALLER_PACKAGE);
@@ -234,6 +325,7 @@ void Installer::Run() {
   }
   delete std::exchange(ActionProcess, nullptr);  // deletes the files
   delete std::exchange(OfferProcess, nullptr);
+  delete folder;  // then the private folder with anything left in it
 }
 
 void Start() {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "UniqueHandle.h"
 #include "Velqora.Debug.Log.h"
 
 namespace uInstaller {
@@ -28,11 +29,41 @@ class Installer {
 public:
   Installer() = delete;
 
-  // One installer: its file in the temporary folder and its process. Freeing
-  // it closes the handles and deletes the file.
+  // The folder the installer files go to: the user's temporary folder, or,
+  // for a wrapper that runs elevated, a new private folder in it (a random
+  // name; owner Administrators, access for SYSTEM and Administrators only)
+  // that is held open while in use and removed with everything in it when
+  // the object goes. Raises ESystemError when a private folder cannot be
+  // made: the shared temporary folder is no place for files an elevated
+  // process starts.
+  class TInstallerFolder {
+  public:
+    TInstallerFolder();  // private when the process runs elevated
+    explicit TInstallerFolder(bool APrivate);
+    ~TInstallerFolder();
+    TInstallerFolder(const TInstallerFolder&) = delete;
+    TInstallerFolder& operator=(const TInstallerFolder&) = delete;
+
+    // With a trailing backslash.
+    const std::wstring& Path() const { return FPath; }
+    bool IsPrivate() const { return static_cast<bool>(FHandle); }
+
+    // The private folder's security descriptor.
+    static constexpr const wchar_t* PrivateSDDL = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
+  private:
+    std::wstring FPath;
+    Velqora::TUniqueFileHandle FHandle;  // the private folder, open while in use
+  };
+
+  // One installer: its file in the installer folder and its process. From
+  // writing to starting, the file is held open in a way that lets nobody
+  // else write, rename or delete it. Freeing it closes the handles and
+  // deletes the file.
   class TInstallerProcess {
   public:
-    explicit TInstallerProcess(TInstallerType AType) : FInstallerType(AType) {}
+    explicit TInstallerProcess(TInstallerType AType, std::wstring AFolder = TempFolder())
+        : FInstallerType(AType), FFolder(std::move(AFolder)) {}
     ~TInstallerProcess();
     TInstallerProcess(const TInstallerProcess&) = delete;
     TInstallerProcess& operator=(const TInstallerProcess&) = delete;
@@ -40,12 +71,15 @@ public:
     // Writes the embedded installer (its name and bytes are the resource
     // items) to a new file; on failure no file is left.
     void ExtractFromResources(const std::wstring& AResFileName, const std::wstring& AResInstallerData);
-    // Downloads an installer to a new file; a failed download (no answer, a
-    // cut body, a status other than 2xx) leaves no file.
+    // Downloads an installer to a new file and verifies its signature (the
+    // partner's publisher, when the build names one); a failed download (no
+    // answer, a cut body, a status other than 2xx) or a file that is not
+    // signed as required leaves no file.
     void DownloadFromServer(const std::wstring& ADownloadFromURL, const std::wstring& AInstallerFileName,
                            const std::wstring& ARunParams);
     // Starts the file: an ".msi" through msiexec with "/i", anything else
     // with its parameters; the command line begins with the quoted program.
+    // Only a file that was written (and verified) completely is started.
     void ExecuteProcess();
     // Returns when the started process has ended (at once when none).
     void WaitFor();
@@ -63,10 +97,16 @@ public:
     // The system folder with a trailing backslash, looked up once.
     static std::wstring SystemDirectory();
 
+    // Whether the file is held open (written completely, not yet started).
+    bool IsLocked() const { return static_cast<bool>(FLock); }
+
   private:
+    void LockInstallerFile();
     void DeleteInstallerFile();
 
     TInstallerType FInstallerType;
+    std::wstring FFolder;
+    Velqora::TUniqueFileHandle FLock;
     std::wstring FInstallerFileName;
     std::wstring FInstallerParams;
     PROCESS_INFORMATION FProcessInfo{};

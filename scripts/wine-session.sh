@@ -75,4 +75,7 @@ REGEDIT4
 "Managed"="N"
 REG
 wine regedit /S "$(winepath -w "$session/settings.reg" 2>/dev/null)" >/dev/null 2>&1
+# One idle program for the whole session (see the file).
+i686-w64-mingw32-gcc-posix -mwindows -Os -s -o "$session/session-keeper.exe" "$top/scripts/session-keeper.c"
+wine "$session/session-keeper.exe" >/dev/null 2>&1 &
 "$@"

@@ -127,6 +127,9 @@ HMODULE LoadSystemLibrary(const wchar_t* AName);
 // Creates every missing folder of AFolder (a path ending in a backslash);
 // failures are not reported.
 void ForceFolders(const std::wstring& AFolder);
+// Deletes the folder (no trailing backslash) with everything in it; links
+// in it are removed, never followed. Answers whether the folder is gone.
+bool DeleteFolderTree(const std::wstring& AFolder);
 
 // Whether AName is a bare file name (no folder, no drive).
 bool IsBareFileName(std::wstring_view AName);

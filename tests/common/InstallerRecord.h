@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cwctype>
 #include <sstream>
 #include <string>
 
@@ -43,9 +44,33 @@ inline TInstallerRecord ReadInstallerRecord(const wchar_t* AInstallerName) {
   return record;
 }
 
-// Installer files (of the stand-in product or the partner) left in a folder.
+// The program of a command line that starts with it quoted.
+inline std::wstring ProgramOf(const std::wstring& ACommandLine) {
+  if (ACommandLine.empty() || ACommandLine[0] != L'"') return {};
+  size_t end = ACommandLine.find(L'"', 1);
+  return end == std::wstring::npos ? std::wstring() : ACommandLine.substr(1, end - 1);
+}
+
+// The folder the program of a command line ran from, when that is a private
+// installer folder in AParent ("bq-" and 16 hexadecimal digits, trailing
+// backslash); empty otherwise.
+inline std::wstring PrivateFolderOf(const std::wstring& ACommandLine, const std::wstring& AParent) {
+  std::wstring program = ProgramOf(ACommandLine);
+  size_t slash = program.find_last_of(L'\\');
+  if (slash == std::wstring::npos) return {};
+  std::wstring folder = program.substr(0, slash + 1);
+  if (folder.compare(0, AParent.size(), AParent) != 0) return {};
+  std::wstring name = folder.substr(AParent.size());
+  if (name.size() != 3 + 16 + 1 || name.compare(0, 3, L"bq-") != 0) return {};
+  for (size_t i = 3; i < 19; ++i)
+    if (!iswxdigit(name[i])) return {};
+  return folder;
+}
+
+// Installer files (of the stand-in product or the partner), or private
+// installer folders, left in a folder.
 inline bool InstallerFilesLeft(const std::wstring& AFolder) {
-  for (const wchar_t* pattern : {L"Product-Setup*.exe", L"WebCompanionInstaller*.exe"}) {
+  for (const wchar_t* pattern : {L"Product-Setup*.exe", L"WebCompanionInstaller*.exe", L"bq-*"}) {
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((AFolder + pattern).c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {

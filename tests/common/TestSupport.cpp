@@ -4,6 +4,7 @@
 
 #include "Forms.h"
 #include "UniqueHandle.h"
+#include "Velqora.System.SysUtils.h"
 
 namespace Testing {
 
@@ -112,29 +113,7 @@ TTempFolder::TTempFolder() {
   }
 }
 
-namespace {
-void RemoveTree(const std::wstring& APath) {
-  WIN32_FIND_DATAW data;
-  Velqora::TUniqueFind find(FindFirstFileW((APath + L"\\*").c_str(), &data));
-  if (find) {
-    do {
-      std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring path = APath + L"\\" + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
-      }
-    } while (FindNextFileW(find.Get(), &data));
-  }
-  find.Reset();
-  RemoveDirectoryW(APath.c_str());
-}
-}  // namespace
-
-TTempFolder::~TTempFolder() { RemoveTree(FPath); }
+TTempFolder::~TTempFolder() { Velqora::DeleteFolderTree(FPath); }
 
 void WriteBytes(const std::wstring& AFileName, const std::string& ABytes) {
   Velqora::TUniqueFileHandle file(

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "InstallerRecord.h"
 #include "TestSupport.h"
 #include "Velqora.System.SysUtils.h"
 
@@ -123,24 +124,22 @@ TEST(Wrapper, WritesItsLogOnlyWithTheDebugSwitch) {
 
 // A product packed by the real packaging tool: Next runs it once, with its
 // own path first on its command line; the wrapper waits for it and leaves
-// no installer file in the temporary folder.
+// no installer file or folder in the temporary folder.
 TEST(Wrapper, NextRunsThePackedProductAndCleansUpTheCloseBoxRunsNothing) {
   Testing::TTempFolder folder;
   std::wstring wrapper = folder / L"Product-Setup-Wrapped.exe";
   std::wstring pack = Testing::BuildPath(BOUNTIQ_PACK_EXE);
-  std::wstring product = Testing::BuildPath(BOUNTIQ_RECORDER_EXE);
+  std::wstring product = Testing::BuildPath(BOUNTIQ_FAKE_INSTALLER_EXE);
   ASSERT_EQ(Testing::RunProgram(pack, L"\"" + product + L"\" -o \"" + wrapper + L"\" --name Product-Setup.exe"), 0);
-  wchar_t temp[MAX_PATH];
-  std::wstring tempFolder(temp, GetTempPathW(MAX_PATH, temp));
-  std::wstring record = tempFolder + L"record.txt";
+  std::wstring tempFolder = Testing::TempFolder();
+  std::wstring record = Testing::InstallerRecordFile(L"Product-Setup.exe");
   DeleteFileW(record.c_str());
-  DeleteFileW((tempFolder + L"Product-Setup.exe").c_str());
 
   // Closed by the close box: nothing is written, nothing starts.
   TWrapperRun closed = StartWrapper(L"", wrapper);
   ASSERT_TRUE(closed.Window);
   EXPECT_EQ(CloseAndWait(closed), 0u);
-  EXPECT_FALSE(Testing::FileExists(tempFolder + L"Product-Setup.exe"));
+  EXPECT_FALSE(Testing::InstallerFilesLeft(tempFolder));
   EXPECT_FALSE(Testing::FileExists(record));
 
   TWrapperRun run = StartWrapper(L"", wrapper);
@@ -148,14 +147,14 @@ TEST(Wrapper, NextRunsThePackedProductAndCleansUpTheCloseBoxRunsNothing) {
   HWND next = Testing::FindVisibleChild(run.Window, L"Next");
   ASSERT_TRUE(next);
   PostMessageW(next, WM_KEYDOWN, VK_RETURN, 0);  // Enter on the focused Next button
-  ASSERT_EQ(WaitForSingleObject(run.Process.Get(), 30000), WAIT_OBJECT_0);
-  DWORD code = 1;
-  GetExitCodeProcess(run.Process.Get(), &code);
-  EXPECT_EQ(code, 0u);
-  std::string bytes = Testing::ReadBytes(record);
-  std::wstring line(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-  EXPECT_EQ(line, L"\"" + tempFolder + L"Product-Setup.exe\"");  // the program first, nothing else
-  EXPECT_FALSE(Testing::FileExists(tempFolder + L"Product-Setup.exe")) << "the installer file was left behind";
+  EXPECT_EQ(Testing::WaitForExit(run), 0u);
+  std::wstring line = Testing::ReadInstallerRecord(L"Product-Setup.exe").CommandLine;
+  // Wine runs programs elevated: the product ran from a private folder.
+  std::wstring privateFolder = Testing::PrivateFolderOf(line, tempFolder);
+  ASSERT_FALSE(privateFolder.empty()) << "not from a private folder: " << Velqora::WideToUtf8(line);
+  EXPECT_EQ(line, L"\"" + privateFolder + L"Product-Setup.exe\"");  // the program first, nothing else
+  EXPECT_FALSE(Testing::FileExists(privateFolder)) << "the installer folder was left behind";
+  EXPECT_FALSE(Testing::InstallerFilesLeft(tempFolder));
   DeleteFileW(record.c_str());
 }
 

@@ -1,10 +1,15 @@
 // Whole installer runs, driven directly: the stand-in product from this
 // program's own payload, the partner from the loopback server.
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <sddl.h>
 
 #include <cstdlib>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "InstallerRecord.h"
 #include "TestSupport.h"
@@ -12,6 +17,7 @@
 #include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
 #include "uInstaller.h"
+#include "uWrapper.ResourceManager.h"
 #include "ufmPage.LavaSoftWebCompanion.h"
 
 using namespace Velqora;
@@ -74,8 +80,13 @@ TEST_F(InstallerRunTest, PartnerIsFetchedDuringTheProductRunAndStartsAfterIt) {
   Testing::TInstallerRecord product = Record(L"Product-Setup.exe"), partner = Record(L"WebCompanionInstaller.exe");
   ASSERT_TRUE(product.Found);
   ASSERT_TRUE(partner.Found);
-  EXPECT_EQ(product.CommandLine, L"\"" + Temp + L"Product-Setup.exe\"");
-  EXPECT_EQ(partner.CommandLine, L"\"" + Temp + L"WebCompanionInstaller.exe\" " + offer::OfferRunParams);
+  // This program runs elevated, as Wine runs programs: both ran from one
+  // private folder, gone afterwards.
+  std::wstring folder = Testing::PrivateFolderOf(product.CommandLine, Temp);
+  ASSERT_FALSE(folder.empty()) << "not from a private folder: " << WideToUtf8(product.CommandLine);
+  EXPECT_EQ(product.CommandLine, L"\"" + folder + L"Product-Setup.exe\"");
+  EXPECT_EQ(partner.CommandLine, L"\"" + folder + L"WebCompanionInstaller.exe\" " + offer::OfferRunParams);
+  EXPECT_FALSE(Testing::FileExists(folder));
   double requested = Requested("GET /nano_download.php?partner=VQ150801BNTQ HTTP/1.1");
   ASSERT_GT(requested, 0);
   // The product was started before the download (its own first step may
@@ -86,10 +97,16 @@ TEST_F(InstallerRunTest, PartnerIsFetchedDuringTheProductRunAndStartsAfterIt) {
   EXPECT_FALSE(InstallerFilesLeft(Temp));
 }
 
-TEST_F(InstallerRunTest, AFailedDownloadStartsNoPartner) {
+// A download that fails, or a program that is not signed as it must be, is
+// deleted and never started; the product runs all the same.
+TEST_F(InstallerRunTest, APartnerThatFailsToDownloadOrToVerifyIsNotRun) {
   SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", L"0");
   std::wstring https = L"https://localhost:" + Utf8ToWide(getenv("BOUNTIQ_HTTPS_PORT")) + L"/nano_download.php";
-  for (const std::wstring& url : {Http + L"/status/404", Http + L"/cut", std::wstring(L"http://127.0.0.1:1/x"), https}) {
+  std::vector<std::wstring> urls = {Http + L"/status/404", Http + L"/cut", L"http://127.0.0.1:1/x", https};
+  for (const wchar_t* file : {L"unsigned.exe", L"tampered.exe", L"self-signed.exe", L"expired.exe", L"tls-server.exe",
+                              L"untrusted-root.exe"})
+    urls.push_back(Http + L"/files/" + file);
+  for (const std::wstring& url : urls) {
     SCOPED_TRACE(WideToUtf8(url));
     DeleteFileW((Temp + L"WebCompanionInstaller.exe.record").c_str());
     RunWithOffer(url);
@@ -116,6 +133,98 @@ TEST_F(InstallerRunTest, NeitherFlagRunsNothing) {
   uInstaller::Installer::Run();
   EXPECT_FALSE(Record(L"Product-Setup.exe").Found);
   EXPECT_FALSE(InstallerFilesLeft(Temp));
+}
+
+// From writing to starting, nobody else can change the installer file: the
+// attempts of another process fail while it is held, and the process starts.
+TEST_F(InstallerRunTest, TheInstallerFileIsLockedFromWritingToStarting) {
+  SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", L"0");
+  Testing::TTempFolder folder;
+  uInstaller::Installer::TInstallerProcess product(uInstaller::TInstallerType::itAction, folder.Path() + L"\\");
+  product.ExtractFromResources(uWrapper::ResourceManager::RES_INSTALLER_NAME,
+                               uWrapper::ResourceManager::RES_INSTALLER_PACKAGE);
+  ASSERT_TRUE(product.IsLocked());
+  auto codes = DWORD(Testing::RunProgram(Testing::BuildPath(BOUNTIQ_FILE_ATTEMPTS_EXE),
+                                         L"\"" + product.InstallerFileName() + L"\""));
+  EXPECT_EQ(codes & 0xFF, DWORD(ERROR_SHARING_VIOLATION)) << "opened for writing";
+  EXPECT_EQ(codes >> 8 & 0xFF, DWORD(ERROR_SHARING_VIOLATION)) << "deleted";
+  EXPECT_EQ(codes >> 16 & 0xFF, DWORD(ERROR_SHARING_VIOLATION)) << "renamed";
+  EXPECT_EQ(codes >> 24, DWORD(ERROR_ACCESS_DENIED)) << "replaced";
+  product.ExecuteProcess();
+  EXPECT_TRUE(product.ProcessInfo().hProcess) << "the process did not start";
+  EXPECT_FALSE(product.IsLocked()) << "held after the start";
+  product.WaitFor();
+  EXPECT_TRUE(Record(L"Product-Setup.exe").Found);
+}
+
+// Whether a token may read what the security descriptor guards.
+bool MayRead(PSECURITY_DESCRIPTOR ADescriptor, HANDLE AToken) {
+  GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
+  PRIVILEGE_SET privileges{};
+  DWORD privilegesSize = sizeof(privileges), granted = 0;
+  BOOL status = FALSE;
+  if (!AccessCheck(ADescriptor, AToken, FILE_GENERIC_READ, &mapping, &privileges, &privilegesSize, &granted, &status)) {
+    ADD_FAILURE() << "AccessCheck failed: " << GetLastError();
+    return false;
+  }
+  return status != FALSE;
+}
+
+// An elevated wrapper's installers go to a private folder: its own new
+// name, made with owner Administrators and nothing granted to the user's
+// own SID (a token with Administrators disabled may not even read it), held
+// so that nobody renames it, removed with everything in it.
+TEST(InstallerFolder, APrivateFolderIsForAdministratorsOnlyAndGoesWithEverythingInIt) {
+  using uInstaller::Installer;
+  std::wstring temp = Installer::TInstallerProcess::TempFolder();
+  std::wstring path;
+  {
+    Installer::TInstallerFolder folder(true), another(true);
+    path = folder.Path();
+    ASSERT_TRUE(folder.IsPrivate());
+    EXPECT_EQ(Testing::PrivateFolderOf(L"\"" + path + L"x.exe\"", temp), path) << WideToUtf8(path);
+    EXPECT_NE(another.Path(), path);
+    std::wstring bare = path.substr(0, path.size() - 1);
+    EXPECT_FALSE(MoveFileW(bare.c_str(), (temp + L"bq-moved").c_str())) << "renamed while in use";
+
+    // The descriptor the folder is made with. (Wine keeps no descriptor on
+    // folders: it maps the DACL onto Unix permissions, and reading it back
+    // gives the user as owner. So this checks the descriptor itself.)
+    // AccessCheck wants a group as well, which plays no part in access.
+    std::wstring sddl = Installer::TInstallerFolder::PrivateSDDL;
+    ASSERT_EQ(sddl.substr(0, 4), L"O:BA");
+    sddl.insert(4, L"G:SY");
+    PSECURITY_DESCRIPTOR made = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &made, nullptr));
+    std::unique_ptr<void, decltype(&LocalFree)> descriptor(made, &LocalFree);
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    ASSERT_TRUE(GetSecurityDescriptorOwner(descriptor.get(), &owner, &defaulted));
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof(administrators);
+    ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize));
+    EXPECT_TRUE(owner && EqualSid(owner, administrators)) << "the owner is not Administrators";
+
+    HANDLE process = nullptr, full = nullptr, restricted = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &process));
+    ASSERT_TRUE(DuplicateToken(process, SecurityImpersonation, &full));
+    SID_AND_ATTRIBUTES disable{administrators, 0};
+    HANDLE filtered = nullptr;
+    ASSERT_TRUE(CreateRestrictedToken(process, 0, 1, &disable, 0, nullptr, 0, nullptr, &filtered)) << GetLastError();
+    ASSERT_TRUE(DuplicateToken(filtered, SecurityImpersonation, &restricted));
+    EXPECT_TRUE(MayRead(descriptor.get(), full)) << "Administrators may use it";
+    EXPECT_FALSE(MayRead(descriptor.get(), restricted)) << "the user's own SID is granted something";
+    for (HANDLE h : {process, full, filtered, restricted}) CloseHandle(h);
+
+    Testing::WriteBytes(path + L"left-behind.exe", "x");
+    ASSERT_TRUE(CreateDirectoryW((path + L"sub").c_str(), nullptr));
+    Testing::WriteBytes(path + L"sub\\deeper.txt", "y");
+  }
+  EXPECT_FALSE(Testing::FileExists(path)) << "the private folder is left";
+
+  Installer::TInstallerFolder shared(false);
+  EXPECT_FALSE(shared.IsPrivate());
+  EXPECT_EQ(shared.Path(), temp);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@ that is set) and writes "HTTP_PORT [HTTPS_PORT]" to PORT_FILE. Paths:
   /cut            announces 100000 bytes, sends 1000 and closes
   /echo...        the request line's target as the body
   /nano_download.php  the file named by BOUNTIQ_PARTNER_FILE
+  /files/NAME     the file NAME of the folder BOUNTIQ_FILES
 Every request is appended to PORT_FILE + ".log" as "UNIX_TIME REQUEST_LINE".
 """
 import http.server
@@ -55,6 +56,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif url.path == "/nano_download.php":
             with open(os.environ["BOUNTIQ_PARTNER_FILE"], "rb") as f:
                 self.reply(200, f.read())
+        elif url.path.startswith("/files/"):
+            name = os.path.join(os.environ["BOUNTIQ_FILES"], os.path.basename(url.path))
+            if os.path.isfile(name):
+                with open(name, "rb") as f:
+                    self.reply(200, f.read())
+            else:
+                self.reply(404, b"no such file")
         elif url.path.startswith("/echo"):
             self.reply(200, self.path.encode())
         else:

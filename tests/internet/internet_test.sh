@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs the download tests against loopback servers this script starts: plain
 # HTTP, and HTTPS with a certificate for "localhost" that the Wine prefix
-# does not trust. Stops them afterwards. (Inside a Wine session.)
-#   internet_test.sh TEST_PROGRAM PARTNER_FILE
+# does not trust. Stops them afterwards. The partner installers it serves are
+# copies of PROGRAM_TO_SIGN, signed by make_signed_partners.sh. (Inside a
+# Wine session.)
+#   internet_test.sh TEST_PROGRAM PROGRAM_TO_SIGN
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
@@ -14,10 +16,12 @@ cleanup() {
 trap cleanup EXIT
 openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=localhost -addext subjectAltName=DNS:localhost \
   -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 >/dev/null 2>&1
-BOUNTIQ_PARTNER_FILE=$2 /usr/bin/python3 "$here/http_server.py" "$work/ports" "$work/cert.pem" "$work/key.pem" &
+"$here/make_signed_partners.sh" "$2" "$work/partners" || exit 1
+BOUNTIQ_PARTNER_FILE=$work/partners/signed.exe BOUNTIQ_FILES=$work/partners /usr/bin/python3 "$here/http_server.py" "$work/ports" "$work/cert.pem" "$work/key.pem" &
 server=$!
 for _ in $(seq 100); do [ -s "$work/ports" ] && break; sleep 0.1; done
 read -r http https <"$work/ports" || true  # no line end
 [ -n "${https:-}" ] || { echo "the test server did not start"; exit 1; }
-BOUNTIQ_HTTP_PORT=$http BOUNTIQ_HTTPS_PORT=$https BOUNTIQ_SERVER_LOG="$(printf 'Z:%s' "$work/ports.log" | tr / '\\')" \
+BOUNTIQ_PARTNERS="$(printf 'Z:%s' "$work/partners" | tr / '\\')" \
+  BOUNTIQ_HTTP_PORT=$http BOUNTIQ_HTTPS_PORT=$https BOUNTIQ_SERVER_LOG="$(printf 'Z:%s' "$work/ports.log" | tr / '\\')" \
   wine "$1"

@@ -1,7 +1,8 @@
 // The whole wizard with the partner offer, run as a user runs it: the real
-// wrapper (its offer host on the loopback server the test script started)
-// carrying the stand-in installer as its product; the server hands out the
-// same stand-in as the partner. The machine's default browser and partner
+// wrapper (its offer host on the loopback server the test script started,
+// the test publisher as the partner's) carrying the stand-in installer as
+// its product; the server hands out the same stand-in, signed, as the
+// partner. The machine's default browser and partner
 // key are set through the registry; the country is the one of the locale
 // this process was started with.
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "InstallerRecord.h"
 #include "OfferMachine.h"
 #include "TestSupport.h"
+#include "TrustedRoot.h"
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.Project.ProcessInfo.h"
@@ -25,11 +27,14 @@ const wchar_t* const Product = L"Product-Setup.exe";
 const wchar_t* const Partner = L"WebCompanionInstaller.exe";
 const char* const PartnerRequest = "GET /nano_download.php?partner=VQ150801BNTQ HTTP/1.1";
 
+const auto* const RootEnvironment = ::testing::AddGlobalTestEnvironment(new Testing::TTrustedTestRoot);
+
 enum class TChoice { Agree, Decline, Close };
 
 // What one run of the wizard did.
 struct TOutcome {
   bool OfferShown = false;
+  std::wstring Folder;  // the private folder the installers ran from
   DWORD ExitCode = DWORD(-1);
   Testing::TInstallerRecord Product, Partner;
   int PartnerRequests = 0;  // at the loopback server
@@ -107,14 +112,27 @@ protected:
     outcome.Partner = Testing::ReadInstallerRecord(Partner);
     outcome.PartnerRequests = CountRequests(PartnerRequest) - requestsBefore;
     EXPECT_FALSE(Testing::InstallerFilesLeft(Testing::TempFolder())) << "an installer file was left behind";
+    // Wine runs programs elevated: the installers run from a private folder.
+    if (outcome.Product.Found) {
+      outcome.Folder = Testing::PrivateFolderOf(outcome.Product.CommandLine, Testing::TempFolder());
+      EXPECT_FALSE(outcome.Folder.empty()) << "not from a private folder: "
+                                           << Velqora::WideToUtf8(outcome.Product.CommandLine);
+    }
     return outcome;
   }
 
-  static std::wstring PartnerCommandLine(const wchar_t* AValue) {
-    return L"\"" + Testing::TempFolder() + Partner + L"\" --silent --partner=VQ150801BNTQ --homepage=" + AValue +
+  static std::wstring PartnerCommandLine(const TOutcome& AOutcome, const wchar_t* AValue) {
+    return L"\"" + AOutcome.Folder + Partner + L"\" --silent --partner=VQ150801BNTQ --homepage=" + AValue +
            L" --search=" + AValue;
   }
-  static std::wstring ProductCommandLine() { return L"\"" + Testing::TempFolder() + Product + L"\""; }
+  static std::wstring ProductCommandLine(const TOutcome& AOutcome) {
+    return L"\"" + AOutcome.Folder + Product + L"\"";
+  }
+  // The server hands out this one of the signed stand-ins as the partner.
+  static void ServePartner(const wchar_t* AName) {
+    std::wstring folder = Testing::SignedPartners();
+    ASSERT_TRUE(CopyFileW((folder + L"\\" + AName).c_str(), (folder + L"\\current.exe").c_str(), FALSE));
+  }
 
   std::optional<Testing::TOfferMachine> Machine;
 };
@@ -134,11 +152,25 @@ TEST_F(OfferFlowInUS, AgreeAndInstallRunsTheProductThenTheDownloadedPartner) {
   TOutcome outcome = RunWizard(TChoice::Agree);
   EXPECT_TRUE(outcome.OfferShown);
   EXPECT_EQ(outcome.ExitCode, 0u);
-  EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine());
+  EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine(outcome));
   EXPECT_EQ(outcome.PartnerRequests, 1);
   ASSERT_TRUE(outcome.Partner.Found);
-  EXPECT_EQ(outcome.Partner.CommandLine, PartnerCommandLine(L"1"));
+  EXPECT_EQ(outcome.Partner.CommandLine, PartnerCommandLine(outcome, L"1"));
   EXPECT_GE(outcome.Partner.Start, outcome.Product.End) << "the partner starts after the product ended";
+}
+
+// The build names the partner's publisher: a partner signed by anyone else
+// is fetched, refused and never started.
+TEST_F(OfferFlowInUS, APartnerOfAnotherPublisherIsNotRun) {
+  Machine->UseBrowser(L"firefox.exe");
+  ServePartner(L"other-publisher.exe");
+  TOutcome outcome = RunWizard(TChoice::Agree);
+  ServePartner(L"signed.exe");
+  EXPECT_TRUE(outcome.OfferShown);
+  EXPECT_EQ(outcome.ExitCode, 0u);
+  EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine(outcome));
+  EXPECT_EQ(outcome.PartnerRequests, 1);
+  EXPECT_FALSE(outcome.Partner.Found);
 }
 
 TEST_F(OfferFlowInUS, DeclineRunsOnlyTheProduct) {
@@ -146,7 +178,7 @@ TEST_F(OfferFlowInUS, DeclineRunsOnlyTheProduct) {
   TOutcome outcome = RunWizard(TChoice::Decline);
   EXPECT_TRUE(outcome.OfferShown);
   EXPECT_EQ(outcome.ExitCode, 0u);
-  EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine());
+  EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine(outcome));
   EXPECT_FALSE(outcome.Partner.Found);
   EXPECT_EQ(outcome.PartnerRequests, 0);
 }
@@ -184,7 +216,7 @@ TEST_F(OfferFlowInUS, WithoutAnOfferOnlyTheProductRuns) {
     TOutcome outcome = RunWizard(TChoice::Agree);
     EXPECT_FALSE(outcome.OfferShown);
     EXPECT_EQ(outcome.ExitCode, 0u);
-    EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine());
+    EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine(outcome));
     EXPECT_FALSE(outcome.Partner.Found);
     EXPECT_EQ(outcome.PartnerRequests, 0);
   }
@@ -216,10 +248,10 @@ TEST_F(OfferFlowTest, TheCountryOfTheSessionDecides) {
   TOutcome outcome = RunWizard(TChoice::Agree);
   EXPECT_EQ(outcome.OfferShown, c->Value != nullptr);
   EXPECT_EQ(outcome.ExitCode, 0u);
-  EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine());
+  EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine(outcome));
   if (c->Value) {
     EXPECT_EQ(outcome.PartnerRequests, 1);
-    EXPECT_EQ(outcome.Partner.CommandLine, PartnerCommandLine(c->Value));
+    EXPECT_EQ(outcome.Partner.CommandLine, PartnerCommandLine(outcome, c->Value));
   } else {
     EXPECT_FALSE(outcome.Partner.Found);
     EXPECT_EQ(outcome.PartnerRequests, 0);

@@ -3,7 +3,10 @@
 # wrapper was built with, once in the session's locale and once more in each
 # of a few other countries' locales (Wine takes the user's country from the
 # locale a process starts with). Inside a Wine session.
-#   offer_test.sh TEST_PROGRAM PORT PARTNER_FILE LOCALE_FOLDER
+# The partner it serves is PROGRAM_TO_SIGN signed by the test publisher
+# (make_signed_partners.sh); the tests may put another of the signed copies
+# in its place (current.exe).
+#   offer_test.sh TEST_PROGRAM PORT PROGRAM_TO_SIGN LOCALE_FOLDER
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
@@ -13,12 +16,15 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-BOUNTIQ_SERVER_PORT=$2 BOUNTIQ_PARTNER_FILE=$3 /usr/bin/python3 "$here/../internet/http_server.py" "$work/ports" &
+"$here/../internet/make_signed_partners.sh" "$3" "$work/partners" || exit 1
+cp "$work/partners/signed.exe" "$work/partners/current.exe"
+BOUNTIQ_SERVER_PORT=$2 BOUNTIQ_PARTNER_FILE=$work/partners/current.exe /usr/bin/python3 "$here/../internet/http_server.py" "$work/ports" &
 server=$!
 for _ in $(seq 100); do [ -s "$work/ports" ] && break; kill -0 "$server" 2>/dev/null || break; sleep 0.1; done
 [ -s "$work/ports" ] || { echo "the test server did not start on port $2 (in use?)"; exit 1; }
-export BOUNTIQ_SERVER_LOG
+export BOUNTIQ_SERVER_LOG BOUNTIQ_PARTNERS
 BOUNTIQ_SERVER_LOG="$(printf 'Z:%s' "$work/ports.log" | tr / '\\')"
+BOUNTIQ_PARTNERS="$(printf 'Z:%s' "$work/partners" | tr / '\\')"
 
 rc=0
 wine "$1" || rc=1

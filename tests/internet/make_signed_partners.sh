@@ -105,8 +105,7 @@ entry = struct.unpack_from("<I", data, pe + 0x28)[0]
 sections = struct.unpack_from("<H", data, pe + 6)[0]
 table = pe + 0x18 + struct.unpack_from("<H", data, pe + 0x14)[0]
 for i in range(sections):
-    va, size, raw = struct.unpack_from("<III", data, table + 40 * i + 12)[0:1] + struct.unpack_from("<II", data, table + 40 * i + 16)
-    vsize = struct.unpack_from("<I", data, table + 40 * i + 8)[0]
+    vsize, va, _, raw = struct.unpack_from("<IIII", data, table + 40 * i + 8)
     if va <= entry < va + vsize:
         data[raw + entry - va] ^= 0xFF
         break

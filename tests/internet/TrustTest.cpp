@@ -1,6 +1,5 @@
 // Authenticode checks of partner programs signed by the test script in
-// every way that must be refused, under a test root this program trusts in
-// the machine's root store.
+// every way that must be refused, under the test root.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -8,9 +7,8 @@
 #include <softpub.h>
 #include <wintrust.h>
 
-#include <cstdlib>
-
 #include "TestSupport.h"
+#include "TrustedRoot.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
 #include "Velqora.System.Win.Trust.h"
@@ -19,23 +17,7 @@ using namespace Velqora;
 
 namespace {
 
-std::wstring Partners() { return Utf8ToWide(getenv("BOUNTIQ_PARTNERS")); }
-
-// Trusts the test root for the whole program.
-class TrustedTestRoot : public ::testing::Environment {
-public:
-  void SetUp() override {
-    std::string root = Testing::ReadBytes(Partners() + L"\\root.der");
-    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"ROOT");
-    ASSERT_TRUE(store) << GetLastError();
-    ASSERT_TRUE(CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING,
-                                                 reinterpret_cast<const BYTE*>(root.data()), DWORD(root.size()),
-                                                 CERT_STORE_ADD_REPLACE_EXISTING, nullptr))
-        << GetLastError();
-    CertCloseStore(store, 0);
-  }
-};
-const auto* const RootEnvironment = ::testing::AddGlobalTestEnvironment(new TrustedTestRoot);
+const auto* const RootEnvironment = ::testing::AddGlobalTestEnvironment(new Testing::TTrustedTestRoot);
 
 // The system's own answer, for the record.
 LONG SystemVerdict(const std::wstring& AFileName) {
@@ -75,7 +57,7 @@ TEST_F(TrustTest, OnlyAProperlySignedProgramOfThePublisherPasses) {
       {L"untrusted-root.exe", false, false},
   };
   for (const TCase& c : cases) {
-    std::wstring file = Partners() + L"\\" + c.File;
+    std::wstring file = Testing::SignedPartners() + L"\\" + c.File;
     SCOPED_TRACE(WideToUtf8(c.File));
     // Read through a handle that lets nobody write, as the wrapper does.
     Velqora::TUniqueFileHandle handle(
