@@ -19,6 +19,8 @@ echo "Size"
 printf '  %-40s %8d bytes\n' "bountiq-wrapper.exe (template)" "$size_wrapper" "minimal window program" "$size_minimal"
 echo "  where the template's code and data come from:"
 python3 "$top/bench/size_breakdown.py" "$top/build/bountiq-wrapper.map" | sed 's/^/  /'
+echo "  DLLs it imports (link map and import table):"
+/usr/bin/python3 "$top/scripts/imports.py" "$top/build/bountiq-wrapper.map" "$wrapper" | sed 's/^/    /' || true
 
 echo "Start-up to the first visible window (median of $rounds, alternating)"
 read -r t_wrapper t_minimal < <(wine "$bin/bench-startup-probe.exe" "$rounds" "$(winpath "$wrapper")" \

@@ -66,13 +66,13 @@ protected:
     Velqora::Debug::TDebugLogFile::Stop();
   }
 
-  // Starts the wrapper, presses Next on the welcome page and, when the offer
-  // page follows, answers it with AChoice.
-  static TOutcome RunWizard(TChoice AChoice) {
+  // Starts the wrapper (or a copy of it), presses Next on the welcome page
+  // and, when the offer page follows, answers it with AChoice.
+  static TOutcome RunWizard(TChoice AChoice, std::wstring AExe = Testing::BuildPath(BOUNTIQ_OFFER_WRAPPER_EXE)) {
     for (const wchar_t* name : {Product, Partner}) DeleteFileW(Testing::InstallerRecordFile(name).c_str());
     int requestsBefore = CountRequests(PartnerRequest);
     TOutcome outcome;
-    Testing::TWrapperRun run = Testing::StartWrapper(Testing::BuildPath(BOUNTIQ_OFFER_WRAPPER_EXE));
+    Testing::TWrapperRun run = Testing::StartWrapper(AExe);
     if (!run.Window) {
       ADD_FAILURE() << "no wizard window";
       return outcome;
@@ -171,6 +171,41 @@ TEST_F(OfferFlowInUS, APartnerOfAnotherPublisherIsNotRun) {
   EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine(outcome));
   EXPECT_EQ(outcome.PartnerRequests, 1);
   EXPECT_FALSE(outcome.Partner.Found);
+}
+
+// Wine told to prefer native DLLs, for the program, under the names the
+// wrapper binds at run time: copies of a library that leaves a marker when
+// loaded lie beside the wrapper under those names, and a whole run with the
+// partner (download, signature check) never loads one. A program that
+// imports one of them statically does load it. (version.dll, which the
+// wrapper binds at run time as well, is left out: Wine's own user32 imports
+// it, so under Wine any program with a window loads a planted version.dll
+// when native is preferred; Windows' user32 does not.)
+TEST_F(OfferFlowInUS, LibrariesPlantedBesideTheWrapperAreNeverLoaded) {
+  const wchar_t* const names[] = {L"wininet", L"wintrust", L"crypt32"};
+  Testing::TTempFolder folder;
+  auto plant = [&](const wchar_t* AProgram, const std::wstring& ACopy) {
+    ASSERT_TRUE(CopyFileW(ACopy.c_str(), (folder / AProgram).c_str(), FALSE));
+    std::wstring key = std::wstring(L"Software\\Wine\\AppDefaults\\") + AProgram + L"\\DllOverrides";
+    for (const wchar_t* name : names) {
+      ASSERT_TRUE(CopyFileW(Testing::BuildPath(BOUNTIQ_PLANTED_DLL).c_str(), (folder / (name + std::wstring(L".dll"))).c_str(),
+                            FALSE));
+      ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name, REG_SZ, L"native,builtin", 30), ERROR_SUCCESS);
+    }
+  };
+  plant(L"Setup.exe", Testing::BuildPath(BOUNTIQ_OFFER_WRAPPER_EXE));
+  plant(L"static-import.exe", Testing::BuildPath(BOUNTIQ_STATIC_IMPORT_EXE));
+  std::wstring marker = folder / L"planted-was-loaded";
+
+  Machine->UseBrowser(L"firefox.exe");
+  TOutcome outcome = RunWizard(TChoice::Agree, folder / L"Setup.exe");
+  EXPECT_TRUE(outcome.Partner.Found) << "the run did not get as far as the partner";
+  EXPECT_FALSE(Testing::FileExists(marker)) << "a planted library was loaded by the wrapper";
+
+  Testing::RunProgram(folder / L"static-import.exe", L"");
+  EXPECT_TRUE(Testing::FileExists(marker)) << "the planted library did not take effect at all";
+  for (const wchar_t* program : {L"Setup.exe", L"static-import.exe"})
+    RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Wine\\AppDefaults\\") + program).c_str());
 }
 
 TEST_F(OfferFlowInUS, DeclineRunsOnlyTheProduct) {
