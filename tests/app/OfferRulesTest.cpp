@@ -1,11 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <optional>
-
 #include "OfferMachine.h"
-#include "Velqora.Debug.LogFile.h"
-#include "Velqora.DllRoutines.h"
-#include "Velqora.Project.ProcessInfo.h"
 #include "Velqora.System.SysUtils.h"
 #include "Velqora.System.Win.Registry.h"
 #include "uGUILocalizer.h"
@@ -45,28 +40,14 @@ TEST(OfferRules, BrowserNames) {
 
 // The partner's key and the default browser, set up by a test and put back
 // afterwards.
-class OfferMachineTest : public ::testing::Test {
+class OfferMachineTest : public Testing::TOfferMachineTest {
 protected:
-  void SetUp() override {
-    Velqora::Debug::TDebugLogFile::Start();
-    Velqora::DllRoutines::Start();
-    Velqora::ProcessInfo::Start();
-    Machine.emplace();
-  }
-  void TearDown() override {
-    Machine.reset();
-    Velqora::ProcessInfo::Stop();
-    Velqora::DllRoutines::Stop();
-    Velqora::Debug::TDebugLogFile::Stop();
-  }
   void UseBrowser(const wchar_t* AName) { Machine->UseBrowser(AName); }
   static void RemoveKeys() { Testing::TOfferMachine::RemovePartnerKeys(); }
   template <typename F>
   static void WriteInstalled(REGSAM AView, F AWrite) {
     ASSERT_TRUE(Testing::TOfferMachine::WritePartnerKey(AView, AWrite));
   }
-
-  std::optional<Testing::TOfferMachine> Machine;
 };
 
 TEST_F(OfferMachineTest, InstalledAndPresentByTheValueInEitherView) {

@@ -5,9 +5,15 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
+#include <optional>
 #include <string>
 
 #include "TestSupport.h"
+#include "Velqora.Debug.LogFile.h"
+#include "Velqora.DllRoutines.h"
+#include "Velqora.Project.ProcessInfo.h"
 #include "Velqora.System.SysUtils.h"
 #include "Velqora.System.Win.Registry.h"
 
@@ -64,6 +70,26 @@ private:
   TTempFolder FFolder;
   bool FHadBrowser = false;
   wchar_t FOldBrowser[1024] = {};
+};
+
+// A test of the offer on this machine: the units the offer rules need are
+// started, and the machine is set up and put back around each test.
+class TOfferMachineTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Velqora::Debug::TDebugLogFile::Start();
+    Velqora::DllRoutines::Start();
+    Velqora::ProcessInfo::Start();
+    Machine.emplace();
+  }
+  void TearDown() override {
+    Machine.reset();
+    Velqora::ProcessInfo::Stop();
+    Velqora::DllRoutines::Stop();
+    Velqora::Debug::TDebugLogFile::Stop();
+  }
+
+  std::optional<TOfferMachine> Machine;
 };
 
 }  // namespace Testing

@@ -7,21 +7,11 @@
 #   internet_test.sh TEST_PROGRAM PROGRAM_TO_SIGN
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d)
-server=""
-cleanup() {
-  [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/loopback.sh"
 openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=localhost -addext subjectAltName=DNS:localhost \
   -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 >/dev/null 2>&1
 "$here/make_signed_partners.sh" "$2" "$work/partners" || exit 1
-BOUNTIQ_PARTNER_FILE=$work/partners/signed.exe BOUNTIQ_FILES=$work/partners /usr/bin/python3 "$here/http_server.py" "$work/ports" "$work/cert.pem" "$work/key.pem" &
-server=$!
-for _ in $(seq 100); do [ -s "$work/ports" ] && break; sleep 0.1; done
+BOUNTIQ_PARTNER_FILE=$work/partners/signed.exe BOUNTIQ_FILES=$work/partners start_server "$work/cert.pem" "$work/key.pem"
 read -r http https <"$work/ports" || true  # no line end
-[ -n "${https:-}" ] || { echo "the test server did not start"; exit 1; }
-BOUNTIQ_PARTNERS="$(printf 'Z:%s' "$work/partners" | tr / '\\')" \
-  BOUNTIQ_HTTP_PORT=$http BOUNTIQ_HTTPS_PORT=$https BOUNTIQ_SERVER_LOG="$(printf 'Z:%s' "$work/ports.log" | tr / '\\')" \
-  wine "$1"
+BOUNTIQ_PARTNERS=$(winpath "$work/partners") BOUNTIQ_SERVER_LOG=$(winpath "$work/ports.log") \
+  BOUNTIQ_HTTP_PORT=$http BOUNTIQ_HTTPS_PORT=$https wine "$1"

@@ -8,16 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <optional>
 #include <sstream>
 
 #include "InstallerRecord.h"
 #include "OfferMachine.h"
 #include "TestSupport.h"
 #include "TrustedRoot.h"
-#include "Velqora.Debug.LogFile.h"
-#include "Velqora.DllRoutines.h"
-#include "Velqora.Project.ProcessInfo.h"
 #include "Velqora.System.SysUtils.h"
 #include "ufmPage.LavaSoftWebCompanion.h"
 
@@ -51,21 +47,8 @@ int CountRequests(const char* AText) {
   return count;
 }
 
-class OfferFlowTest : public ::testing::Test {
+class OfferFlowTest : public Testing::TOfferMachineTest {
 protected:
-  void SetUp() override {
-    Velqora::Debug::TDebugLogFile::Start();
-    Velqora::DllRoutines::Start();
-    Velqora::ProcessInfo::Start();
-    Machine.emplace();
-  }
-  void TearDown() override {
-    Machine.reset();
-    Velqora::ProcessInfo::Stop();
-    Velqora::DllRoutines::Stop();
-    Velqora::Debug::TDebugLogFile::Stop();
-  }
-
   // Starts the wrapper (or a copy of it), presses Next on the welcome page
   // and, when the offer page follows, answers it with AChoice.
   static TOutcome RunWizard(TChoice AChoice, std::wstring AExe = Testing::BuildPath(BOUNTIQ_OFFER_WRAPPER_EXE)) {
@@ -133,8 +116,6 @@ protected:
     std::wstring folder = Testing::SignedPartners();
     ASSERT_TRUE(CopyFileW((folder + L"\\" + AName).c_str(), (folder + L"\\current.exe").c_str(), FALSE));
   }
-
-  std::optional<Testing::TOfferMachine> Machine;
 };
 
 // These run in a session whose country is the United States (the C
@@ -157,20 +138,6 @@ TEST_F(OfferFlowInUS, AgreeAndInstallRunsTheProductThenTheDownloadedPartner) {
   ASSERT_TRUE(outcome.Partner.Found);
   EXPECT_EQ(outcome.Partner.CommandLine, PartnerCommandLine(outcome, L"1"));
   EXPECT_GE(outcome.Partner.Start, outcome.Product.End) << "the partner starts after the product ended";
-}
-
-// The build names the partner's publisher: a partner signed by anyone else
-// is fetched, refused and never started.
-TEST_F(OfferFlowInUS, APartnerOfAnotherPublisherIsNotRun) {
-  Machine->UseBrowser(L"firefox.exe");
-  ServePartner(L"other-publisher.exe");
-  TOutcome outcome = RunWizard(TChoice::Agree);
-  ServePartner(L"signed.exe");
-  EXPECT_TRUE(outcome.OfferShown);
-  EXPECT_EQ(outcome.ExitCode, 0u);
-  EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine(outcome));
-  EXPECT_EQ(outcome.PartnerRequests, 1);
-  EXPECT_FALSE(outcome.Partner.Found);
 }
 
 // Wine told to prefer native DLLs, for the program, under the names the
@@ -208,37 +175,26 @@ TEST_F(OfferFlowInUS, LibrariesPlantedBesideTheWrapperAreNeverLoaded) {
     RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Wine\\AppDefaults\\") + program).c_str());
 }
 
-TEST_F(OfferFlowInUS, DeclineRunsOnlyTheProduct) {
-  Machine->UseBrowser(L"firefox.exe");
-  TOutcome outcome = RunWizard(TChoice::Decline);
-  EXPECT_TRUE(outcome.OfferShown);
-  EXPECT_EQ(outcome.ExitCode, 0u);
-  EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine(outcome));
-  EXPECT_FALSE(outcome.Partner.Found);
-  EXPECT_EQ(outcome.PartnerRequests, 0);
-}
-
-TEST_F(OfferFlowInUS, ClosingTheWindowOnTheOfferPageRunsNothing) {
-  Machine->UseBrowser(L"firefox.exe");
-  TOutcome outcome = RunWizard(TChoice::Close);
-  EXPECT_TRUE(outcome.OfferShown);
-  EXPECT_EQ(outcome.ExitCode, 0u);
-  EXPECT_FALSE(outcome.Product.Found);
-  EXPECT_FALSE(outcome.Partner.Found);
-  EXPECT_EQ(outcome.PartnerRequests, 0);
-}
-
-// Where no offer applies, the wizard ends after the welcome page and only
-// the product runs.
-TEST_F(OfferFlowInUS, WithoutAnOfferOnlyTheProductRuns) {
+// What runs for each answer and each machine where the partner does not:
+// declined, closed on the offer page, a partner signed by another publisher
+// than the build names (fetched, refused, never started), and machines
+// where no offer applies (the wizard ends after the welcome page).
+TEST_F(OfferFlowInUS, WhatRunsWhereThePartnerDoesNot) {
   struct TCase {
     const char* Name;
     const wchar_t* Browser;
     bool PartnerInstalled;  // in the 64-bit view
+    const wchar_t* Served;  // the partner the server hands out
+    TChoice Choice;
+    bool OfferShown, ProductRuns;
+    int PartnerRequests;
   };
   const TCase cases[] = {
-      {"partner installed", L"firefox.exe", true},
-      {"another browser", L"opera.exe", false},
+      {"declined", L"firefox.exe", false, L"signed.exe", TChoice::Decline, true, true, 0},
+      {"closed on the offer page", L"firefox.exe", false, L"signed.exe", TChoice::Close, true, false, 0},
+      {"another publisher", L"firefox.exe", false, L"other-publisher.exe", TChoice::Agree, true, true, 1},
+      {"partner installed", L"firefox.exe", true, L"signed.exe", TChoice::Agree, false, true, 0},
+      {"another browser", L"opera.exe", false, L"signed.exe", TChoice::Agree, false, true, 0},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -248,12 +204,17 @@ TEST_F(OfferFlowInUS, WithoutAnOfferOnlyTheProductRuns) {
           KEY_WOW64_64KEY, [](Velqora::TRegistry& r) { r.WriteInteger(L"Installed", 1); }));
     }
     Machine->UseBrowser(c.Browser);
-    TOutcome outcome = RunWizard(TChoice::Agree);
-    EXPECT_FALSE(outcome.OfferShown);
+    ServePartner(c.Served);
+    TOutcome outcome = RunWizard(c.Choice);
+    ServePartner(L"signed.exe");
+    EXPECT_EQ(outcome.OfferShown, c.OfferShown);
     EXPECT_EQ(outcome.ExitCode, 0u);
-    EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine(outcome));
+    EXPECT_EQ(outcome.Product.Found, c.ProductRuns);
+    if (c.ProductRuns) {
+      EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine(outcome));
+    }
     EXPECT_FALSE(outcome.Partner.Found);
-    EXPECT_EQ(outcome.PartnerRequests, 0);
+    EXPECT_EQ(outcome.PartnerRequests, c.PartnerRequests);
   }
 }
 

@@ -9,22 +9,13 @@
 #   offer_test.sh TEST_PROGRAM PORT PROGRAM_TO_SIGN LOCALE_FOLDER
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d)
-server=""
-cleanup() {
-  [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/../internet/loopback.sh"
 "$here/../internet/make_signed_partners.sh" "$3" "$work/partners" || exit 1
 cp "$work/partners/signed.exe" "$work/partners/current.exe"
-BOUNTIQ_SERVER_PORT=$2 BOUNTIQ_PARTNER_FILE=$work/partners/current.exe /usr/bin/python3 "$here/../internet/http_server.py" "$work/ports" &
-server=$!
-for _ in $(seq 100); do [ -s "$work/ports" ] && break; kill -0 "$server" 2>/dev/null || break; sleep 0.1; done
-[ -s "$work/ports" ] || { echo "the test server did not start on port $2 (in use?)"; exit 1; }
+BOUNTIQ_SERVER_PORT=$2 BOUNTIQ_PARTNER_FILE=$work/partners/current.exe start_server
 export BOUNTIQ_SERVER_LOG BOUNTIQ_PARTNERS
-BOUNTIQ_SERVER_LOG="$(printf 'Z:%s' "$work/ports.log" | tr / '\\')"
-BOUNTIQ_PARTNERS="$(printf 'Z:%s' "$work/partners" | tr / '\\')"
+BOUNTIQ_SERVER_LOG=$(winpath "$work/ports.log")
+BOUNTIQ_PARTNERS=$(winpath "$work/partners")
 
 rc=0
 wine "$1" || rc=1
