@@ -4,6 +4,7 @@
 #include <sddl.h>
 
 #include <atomic>
+#include <optional>
 
 #include "CriticalSection.h"
 #include "UniqueHandle.h"
@@ -298,10 +299,10 @@ void Installer::Run() {
   Log().WriteLog(ilInfo, L"Install flags: action %s, offer %s",
                  {std::wstring(InstallAction ? L"True" : L"False"), std::wstring(InstallOffer ? L"True" : L"False")},
                  LogOwner);
-  TInstallerFolder* folder = nullptr;
+  std::optional<TInstallerFolder> folder;
   try {
     if (InstallAction || InstallOffer) {
-      folder = new TInstallerFolder();
+      folder.emplace();
       Log().WriteLog(ilInfo, L"Installer folder: " + folder->Path(), LogOwner);
     }
     if (InstallAction) ActionProcess = new TInstallerProcess(TInstallerType::itAction, folder->Path());
@@ -325,7 +326,7 @@ void Installer::Run() {
   }
   delete std::exchange(ActionProcess, nullptr);  // deletes the files
   delete std::exchange(OfferProcess, nullptr);
-  delete folder;  // then the private folder with anything left in it
+  folder.reset();  // then the private folder with anything left in it
 }
 
 void Start() {
