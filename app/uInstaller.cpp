@@ -129,7 +129,12 @@ TInstallerFolder::TInstallerFolder(bool APrivate) : FPath(TInstallerProcess::Tem
 TInstallerFolder::~TInstallerFolder() {
   if (!FHandle) return;
   FHandle.Reset();
-  DeleteFolderTree(FPath.substr(0, FPath.size() - 1));
+  if (DeleteFolderTree(FPath.substr(0, FPath.size() - 1))) return;
+  // Something an installer started may still hold a file in it.
+  try {
+    if (FLog) Log().WriteLog(ilWarning, L"Could not remove the installer folder " + FPath, LogOwner);
+  } catch (...) {
+  }
 }
 
 // ---- TInstallerProcess ----
