@@ -1,15 +1,20 @@
 // What the stand-in installer (tests/internet/fixtures/fake-installer.c)
 // leaves in the temporary folder: "<its name>.record" with its start and end
-// time and its command line.
+// time and its command line; and what the loopback server
+// (tests/internet/http_server.py) logs of the requests it had.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <cwctype>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
+#include "UniqueHandle.h"
+#include "Velqora.System.SysUtils.h"
 
 namespace Testing {
 
@@ -72,13 +77,21 @@ inline std::wstring PrivateFolderOf(const std::wstring& ACommandLine, const std:
 inline bool InstallerFilesLeft(const std::wstring& AFolder) {
   for (const wchar_t* pattern : {L"Product-Setup*.exe", L"WebCompanionInstaller*.exe", L"bq-*"}) {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((AFolder + pattern).c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-      FindClose(find);
-      return true;
-    }
+    if (Velqora::TUniqueFind(FindFirstFileW((AFolder + pattern).c_str(), &data))) return true;
   }
   return false;
+}
+
+// Unix times of the server's request lines containing AText so far, in the
+// order they came (the log the test script names in BOUNTIQ_SERVER_LOG).
+inline std::vector<double> ServerRequests(const std::string& AText) {
+  std::vector<double> times;
+  std::wstring file = Velqora::Utf8ToWide(getenv("BOUNTIQ_SERVER_LOG"));
+  if (!FileExists(file)) return times;  // no request yet
+  std::istringstream log(ReadBytes(file));
+  for (std::string line; std::getline(log, line);)
+    if (line.find(AText) != std::string::npos) times.push_back(std::stod(line));
+  return times;
 }
 
 }  // namespace Testing

@@ -177,9 +177,7 @@ TEST(Wrapper, AnMsiIsInstalledThroughMsiexec) {
   PostMessageW(next, WM_KEYDOWN, VK_RETURN, 0);
   ASSERT_EQ(WaitForSingleObject(run.Process.Get(), 120000), WAIT_OBJECT_0);
   EXPECT_EQ(Testing::ReadBytes(installed), "hello from the sample product\n");
-  wchar_t temp[MAX_PATH];
-  std::wstring tempFolder(temp, GetTempPathW(MAX_PATH, temp));
-  EXPECT_FALSE(Testing::FileExists(tempFolder + L"Sample-Product.msi"));
+  EXPECT_FALSE(Testing::FileExists(Testing::TempFolder() + L"Sample-Product.msi"));
 }
 
 TEST(Wrapper, KeepsItsClientSizeAtHighDpi) {

@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,10 +33,9 @@ protected:
     DllRoutines::Start();
     uInstaller::Start();
     Http = L"http://127.0.0.1:" + Utf8ToWide(getenv("BOUNTIQ_HTTP_PORT"));
-    wchar_t temp[MAX_PATH];
-    Temp.assign(temp, GetTempPathW(MAX_PATH, temp));
-    for (const wchar_t* name : {L"Product-Setup.exe.record", L"WebCompanionInstaller.exe.record"})
-      DeleteFileW((Temp + name).c_str());
+    Temp = Testing::TempFolder();
+    for (const wchar_t* name : {L"Product-Setup.exe", L"WebCompanionInstaller.exe"})
+      DeleteFileW(Testing::InstallerRecordFile(name).c_str());
     SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", L"1500");
   }
   void TearDown() override {
@@ -49,11 +47,8 @@ protected:
   static Testing::TInstallerRecord Record(const wchar_t* AName) { return Testing::ReadInstallerRecord(AName); }
   // Unix time of the server's last request line containing AText; 0 when none.
   static double Requested(const std::string& AText) {
-    std::istringstream log(Testing::ReadBytes(Utf8ToWide(getenv("BOUNTIQ_SERVER_LOG"))));
-    double last = 0;
-    for (std::string line; std::getline(log, line);)
-      if (line.find(AText) != std::string::npos) last = std::stod(line);
-    return last;
+    std::vector<double> times = Testing::ServerRequests(AText);
+    return times.empty() ? 0 : times.back();
   }
   void RunWithOffer(const std::wstring& AURL) {
     uInstaller::InstallAction = true;
@@ -108,7 +103,7 @@ TEST_F(InstallerRunTest, APartnerThatFailsToDownloadOrToVerifyIsNotRun) {
     urls.push_back(Http + L"/files/" + file);
   for (const std::wstring& url : urls) {
     SCOPED_TRACE(WideToUtf8(url));
-    DeleteFileW((Temp + L"WebCompanionInstaller.exe.record").c_str());
+    DeleteFileW(Testing::InstallerRecordFile(L"WebCompanionInstaller.exe").c_str());
     RunWithOffer(url);
     EXPECT_TRUE(Record(L"Product-Setup.exe").Found);  // the product still runs
     EXPECT_FALSE(Record(L"WebCompanionInstaller.exe").Found);

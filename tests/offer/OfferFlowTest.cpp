@@ -7,8 +7,6 @@
 // this process was started with.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <sstream>
 
 #include "InstallerRecord.h"
 #include "OfferMachine.h"
@@ -36,24 +34,13 @@ struct TOutcome {
   int PartnerRequests = 0;  // at the loopback server
 };
 
-// The server's request lines containing AText so far.
-int CountRequests(const char* AText) {
-  std::wstring file = Velqora::Utf8ToWide(getenv("BOUNTIQ_SERVER_LOG"));
-  int count = 0;
-  if (!Testing::FileExists(file)) return count;  // no request yet
-  std::istringstream log(Testing::ReadBytes(file));
-  for (std::string line; std::getline(log, line);)
-    if (line.find(AText) != std::string::npos) ++count;
-  return count;
-}
-
 class OfferFlowTest : public Testing::TOfferMachineTest {
 protected:
   // Starts the wrapper (or a copy of it), presses Next on the welcome page
   // and, when the offer page follows, answers it with AChoice.
   static TOutcome RunWizard(TChoice AChoice, std::wstring AExe = Testing::BuildPath(BOUNTIQ_OFFER_WRAPPER_EXE)) {
     for (const wchar_t* name : {Product, Partner}) DeleteFileW(Testing::InstallerRecordFile(name).c_str());
-    int requestsBefore = CountRequests(PartnerRequest);
+    size_t requestsBefore = Testing::ServerRequests(PartnerRequest).size();
     TOutcome outcome;
     Testing::TWrapperRun run = Testing::StartWrapper(AExe);
     if (!run.Window) {
@@ -93,7 +80,7 @@ protected:
     outcome.ExitCode = Testing::WaitForExit(run, 60000);
     outcome.Product = Testing::ReadInstallerRecord(Product);
     outcome.Partner = Testing::ReadInstallerRecord(Partner);
-    outcome.PartnerRequests = CountRequests(PartnerRequest) - requestsBefore;
+    outcome.PartnerRequests = int(Testing::ServerRequests(PartnerRequest).size() - requestsBefore);
     EXPECT_FALSE(Testing::InstallerFilesLeft(Testing::TempFolder())) << "an installer file was left behind";
     // Wine runs programs elevated: the installers run from a private folder.
     if (outcome.Product.Found) {
