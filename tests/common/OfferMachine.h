@@ -5,15 +5,11 @@
 
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
 #include <optional>
 #include <string>
 
+#include "SystemUnitsTest.h"
 #include "TestSupport.h"
-#include "Velqora.Debug.LogFile.h"
-#include "Velqora.DllRoutines.h"
-#include "Velqora.Project.ProcessInfo.h"
 #include "Velqora.System.SysUtils.h"
 #include "Velqora.System.Win.Registry.h"
 
@@ -74,19 +70,15 @@ private:
 
 // A test of the offer on this machine: the units the offer rules need are
 // started, and the machine is set up and put back around each test.
-class TOfferMachineTest : public ::testing::Test {
+class TOfferMachineTest : public SystemTest {
 protected:
   void SetUp() override {
-    Velqora::Debug::TDebugLogFile::Start();
-    Velqora::DllRoutines::Start();
-    Velqora::ProcessInfo::Start();
+    SystemTest::SetUp();
     Machine.emplace();
   }
   void TearDown() override {
     Machine.reset();
-    Velqora::ProcessInfo::Stop();
-    Velqora::DllRoutines::Stop();
-    Velqora::Debug::TDebugLogFile::Stop();
+    SystemTest::TearDown();
   }
 
   std::optional<TOfferMachine> Machine;
