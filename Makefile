@@ -1,20 +1,58 @@
 # The two commands a newcomer needs: `make demo` and `make test`. Each first
 # installs whatever the machine is missing (scripts/setup.sh).
+#
+# The shipped template and packing tool are i686 and always built. Where this
+# host cannot execute 32-bit programs, the same code is also built for x86_64
+# (build-x86_64/) and that build is the one tested and demonstrated
+# (scripts/arch.sh); BOUNTIQ_TEST_ARCH=i686|x86_64 forces one.
 JOBS ?= $(shell nproc)
+# "Testing the ARCH build in DIR/ (why)", once: the check runs a program.
+ARCH_LINE := $(shell scripts/arch.sh --why)
+ARCH := $(word 3,$(ARCH_LINE))
+ifeq ($(ARCH),)
+$(error BOUNTIQ_TEST_ARCH is i686 or x86_64)
+endif
+export BOUNTIQ_TEST_ARCH := $(ARCH)
+BUILD := $(if $(filter x86_64,$(ARCH)),build-x86_64,build)
+# The shipped programs, built in build/ whatever is tested.
+SHIPPED := bountiq-wrapper bountiq-pack
 
-.PHONY: all setup build test demo bench bench-pack bench-log bench-transfer clean
+.PHONY: all setup build build-other test demo bench bench-pack bench-log bench-transfer clean
 
 all: build
 
 setup:
-	@scripts/setup.sh
+	@scripts/setup.sh $(sort i686 $(ARCH))
 
 build: setup
 	@cmake --preset release >/dev/null
+ifeq ($(ARCH),i686)
 	@cmake --build build -j$(JOBS)
+else
+	@cmake --build build -j$(JOBS) --target $(SHIPPED)
+	@cmake --preset release-x86_64 >/dev/null
+	@cmake --build build-x86_64 -j$(JOBS)
+endif
+
+# The whole of the architecture that is not tested, compiled only: neither
+# build rots on hosts of the other kind.
+build-other:
+ifeq ($(ARCH),i686)
+	@scripts/setup.sh i686 x86_64
+	@cmake --preset release-x86_64 >/dev/null
+	@cmake --build build-x86_64 -j$(JOBS)
+else
+	@scripts/setup.sh i686 x86_64
+	@cmake --preset release >/dev/null
+	@cmake --build build -j$(JOBS)
+endif
 
 test: build
-	@scripts/wine-session.sh ctest --test-dir build --output-on-failure
+	@echo "$(ARCH_LINE)"
+ifneq ($(ARCH),i686)
+	@ctest --test-dir build -L static --output-on-failure
+endif
+	@scripts/wine-session.sh ctest --test-dir $(BUILD) --output-on-failure
 
 demo: build
 	@KEEP_DISPLAY=$${DISPLAY:+1} scripts/wine-session.sh scripts/demo.sh
@@ -32,4 +70,4 @@ bench-transfer: build
 	@scripts/wine-session.sh bench/transfer.sh
 
 clean:
-	rm -rf build build-debug
+	rm -rf build build-debug build-x86_64 build-debug-x86_64

@@ -66,6 +66,14 @@ bool BrowserNameContains(const std::wstring& ABrowserPath, const wchar_t* AWord)
   return name.find(AWord) != std::wstring::npos;
 }
 
+// The view that the default one hides on 64-bit Windows: the 64-bit view for
+// the 32-bit wrapper, the 32-bit view for a 64-bit build; none on 32-bit
+// Windows.
+REGSAM OtherView() {
+  if constexpr (sizeof(void*) == 8) return KEY_WOW64_32KEY;
+  return Velqora::ProcessInfo::IsWow64Process() ? KEY_WOW64_64KEY : 0;
+}
+
 }  // namespace
 
 bool CheckWebCompanionInstalled(REGSAM AViewBits) {
@@ -82,13 +90,13 @@ bool CheckWebCompanionPresent(REGSAM AViewBits) {
 }
 
 bool IsWebCompanionInstalled() {
-  return CheckWebCompanionInstalled(0) ||
-         (Velqora::ProcessInfo::IsWow64Process() && CheckWebCompanionInstalled(KEY_WOW64_64KEY));
+  REGSAM other = OtherView();
+  return CheckWebCompanionInstalled(0) || (other && CheckWebCompanionInstalled(other));
 }
 
 bool IsWebCompanionPresent() {
-  return CheckWebCompanionPresent(0) ||
-         (Velqora::ProcessInfo::IsWow64Process() && CheckWebCompanionPresent(KEY_WOW64_64KEY));
+  REGSAM other = OtherView();
+  return CheckWebCompanionPresent(0) || (other && CheckWebCompanionPresent(other));
 }
 
 int UserGeoID() {

@@ -43,11 +43,11 @@ inline constexpr const wchar_t* PartnerInstallerFileName = L"WebCompanionInstall
 inline constexpr const wchar_t* PartnerRunParams = L"--silent --partner=%0:s --homepage=%1:s --search=%1:s";
 inline constexpr const wchar_t* PartnerKey = L"\\SOFTWARE\\Lavasoft\\Web Companion";
 
-// The key opens in the view (0 or KEY_WOW64_64KEY) and its "Installed"
+// The key opens in the view (0, KEY_WOW64_64KEY or KEY_WOW64_32KEY) and its "Installed"
 // value says installed (a DWORD other than 0, or a QWORD of 1) / present.
 bool CheckWebCompanionInstalled(REGSAM AViewBits);
 bool CheckWebCompanionPresent(REGSAM AViewBits);
-// The default view, and on 64-bit Windows the 64-bit view as well.
+// The default view, and on 64-bit Windows the other view as well.
 bool IsWebCompanionInstalled();
 bool IsWebCompanionPresent();
 

@@ -6,7 +6,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
 echo "A record with logging off, as compiled (the facade's WriteLog inlined into the caller):"
-i686-w64-mingw32-objdump -d --no-show-raw-insn -C "$top/build/bench/CMakeFiles/bench-log.dir/log-bench.cpp.obj" |
+"$BOUNTIQ_TRIPLE-objdump" -d --no-show-raw-insn -C "$BOUNTIQ_BUILD/bench/CMakeFiles/bench-log.dir/log-bench.cpp.obj" |
   awk '/^[0-9a-f]+ <.*Record\(/ {show = 1} show {print "  " $0} show && /ret/ {exit}'  || true  # awk stops reading early
 echo "Measured (${RECORDS:-2000000} records on, ten times as many off):"
-wine "$top/build/bin/bench-log.exe" "${RECORDS:-2000000}" | tr -d '\r' | sed 's/^/  /'
+"$top/scripts/wine" "$BOUNTIQ_BUILD/bin/bench-log.exe" "${RECORDS:-2000000}" | tr -d '\r' | sed 's/^/  /'

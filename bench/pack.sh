@@ -10,7 +10,7 @@
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
-bin=$top/build/bin
+bin=$BOUNTIQ_BUILD/bin
 work=$(mktemp -d "${TMPDIR:-/tmp}/bountiq-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 size_mb=${SIZE_MB:-256}
@@ -33,7 +33,7 @@ rm -f "$work/wrapped.exe" "$work/copy.exe"
 echo "Start-up with a ${payload_mb} MiB payload (median of ${ROUNDS:-9})"
 head -c "${payload_mb}M" /dev/urandom >"$work/payload.exe"
 "$bin/bountiq-pack" "$work/payload.exe" -o "$work/payload-wrapper.exe" >/dev/null
-read -r t_big t_bare < <(wine "$bin/bench-startup-probe.exe" "${ROUNDS:-9}" "$(winpath "$work/payload-wrapper.exe")" \
+read -r t_big t_bare < <("$top/scripts/wine" "$bin/bench-startup-probe.exe" "${ROUNDS:-9}" "$(winpath "$work/payload-wrapper.exe")" \
   "$(winpath "$bin/bountiq-wrapper.exe")" | tr -d '\r' | paste -sd ' ')
 printf '  %-32s %7s ms\n' "wrapper with the payload" "$t_big" "bare template" "$t_bare"
 
@@ -43,7 +43,7 @@ if [ "${LIMIT:-0}" = 1 ]; then
   for mb in 512 768 896 1024 1280 1536 2048 3072; do
     head -c "${mb}M" /dev/zero | tr '\0' 'x' >"$work/big.exe" 2>/dev/null || head -c "${mb}M" /dev/urandom >"$work/big.exe"
     if out=$(/usr/bin/time -f '%e s, %M KiB peak' "$bin/bountiq-pack" "$work/big.exe" -o "$work/big-wrapper.exe" 2>&1); then
-      started=$(wine "$bin/bench-startup-probe.exe" 1 "$(winpath "$work/big-wrapper.exe")" 2>&1 | tr -d '\r' || true)
+      started=$("$top/scripts/wine" "$bin/bench-startup-probe.exe" 1 "$(winpath "$work/big-wrapper.exe")" 2>&1 | tr -d '\r' || true)
       printf '  %5d MiB: packed (%s); first window after %s ms\n' "$mb" "$(tail -1 <<<"$out")" "$started"
     else
       printf '  %5d MiB: failed: %s\n' "$mb" "$(grep -m1 bountiq-pack <<<"$out")"

@@ -6,7 +6,7 @@
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
-bin=$top/build/bin
+bin=$BOUNTIQ_BUILD/bin
 wrapper=$bin/bountiq-wrapper.exe
 minimal=$bin/bench-minimal-window.exe
 rounds=${ROUNDS:-15}
@@ -18,12 +18,12 @@ size_minimal=$(stat -c %s "$minimal")
 echo "Size"
 printf '  %-40s %8d bytes\n' "bountiq-wrapper.exe (template)" "$size_wrapper" "minimal window program" "$size_minimal"
 echo "  where the template's code and data come from:"
-python3 "$top/bench/size_breakdown.py" "$top/build/bountiq-wrapper.map" | sed 's/^/  /'
+python3 "$top/bench/size_breakdown.py" "$BOUNTIQ_BUILD/bountiq-wrapper.map" | sed 's/^/  /'
 echo "  DLLs it imports (link map and import table):"
-/usr/bin/python3 "$top/scripts/imports.py" "$top/build/bountiq-wrapper.map" "$wrapper" | sed 's/^/    /' || true
+/usr/bin/python3 "$top/scripts/imports.py" "$BOUNTIQ_BUILD/bountiq-wrapper.map" "$wrapper" | sed 's/^/    /' || true
 
 echo "Start-up to the first visible window (median of $rounds, alternating)"
-read -r t_wrapper t_minimal < <(wine "$bin/bench-startup-probe.exe" "$rounds" "$(winpath "$wrapper")" \
+read -r t_wrapper t_minimal < <("$top/scripts/wine" "$bin/bench-startup-probe.exe" "$rounds" "$(winpath "$wrapper")" \
   "$(winpath "$minimal")" | tr -d '\r' | paste -sd ' ')
 printf '  %-40s %8s ms\n' "bountiq-wrapper.exe" "$t_wrapper" "minimal window program" "$t_minimal"
 awk -v a="$t_wrapper" -v b="$t_minimal" -v sa="$size_wrapper" -v sb="$size_minimal" 'BEGIN {

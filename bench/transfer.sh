@@ -5,7 +5,7 @@
 # Wine session (make bench-transfer). EXTRACT_MB and DOWNLOAD_MB change sizes.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-bin=$top/build/bin
+bin=$BOUNTIQ_BUILD/bin
 work=$(mktemp -d "${TMPDIR:-/tmp}/bountiq-bench.XXXXXX")
 server=""
 trap '[ -n "$server" ] && kill "$server" 2>/dev/null; rm -rf "$work"' EXIT
@@ -16,7 +16,7 @@ download_mb=${DOWNLOAD_MB:-64}
 head -c "${extract_mb}M" /dev/urandom >"$work/setup.exe"
 "$bin/bountiq-pack" "$work/setup.exe" -o "$work/wrapped.exe" >/dev/null
 sync
-t_extract=$(wine "$bin/bench-transfer.exe" extract "$(winpath "$work/wrapped.exe")" "$(winpath "$work/out.exe")" | tr -d '\r')
+t_extract=$("$top/scripts/wine" "$bin/bench-transfer.exe" extract "$(winpath "$work/wrapped.exe")" "$(winpath "$work/out.exe")" | tr -d '\r')
 cmp -s "$work/setup.exe" "$work/out.exe" || { echo "extraction gave other bytes" >&2; exit 1; }
 rm -f "$work/out.exe"
 start=$(date +%s.%N)
@@ -34,7 +34,7 @@ server=$!
 for _ in $(seq 100); do [ -s "$work/ports" ] && break; sleep 0.1; done
 read -r port _ <"$work/ports" || true
 url="http://127.0.0.1:$port/nano_download.php?partner=bench"
-t_download=$(wine "$bin/bench-transfer.exe" download "$url" "$(winpath "$work/download.bin")" | tr -d '\r')
+t_download=$("$top/scripts/wine" "$bin/bench-transfer.exe" download "$url" "$(winpath "$work/download.bin")" | tr -d '\r')
 cmp -s "$work/partner.bin" "$work/download.bin" || { echo "the download gave other bytes" >&2; exit 1; }
 t_curl=$(curl -s -o "$work/curl.bin" -w '%{time_total}' "$url")
 awk -v a="$t_download" -v b="$t_curl" -v mb="$download_mb" 'BEGIN {
@@ -45,7 +45,7 @@ awk -v a="$t_download" -v b="$t_curl" -v mb="$download_mb" 'BEGIN {
 # downloaded bytes, signed under a test root (tests/internet).
 "$bin/bountiq-pack" "$work/partner.bin" -o "$work/big.exe" --name big.exe >/dev/null
 "$top/tests/internet/make_signed_partners.sh" "$work/big.exe" "$work/partners" >/dev/null
-t_verify=$(wine "$bin/bench-transfer.exe" verify "$(winpath "$work/partners/signed.exe")" \
+t_verify=$("$top/scripts/wine" "$bin/bench-transfer.exe" verify "$(winpath "$work/partners/signed.exe")" \
   "$(winpath "$work/partners/root.der")" | tr -d '\r')
 start=$(date +%s.%N)
 sha256sum "$work/partners/signed.exe" >/dev/null

@@ -9,9 +9,12 @@ out=${BOUNTIQ_DEMO_DIR:-$top/demo}
 title="Bountiq - Software Installation"
 mkdir -p "$out"
 
-"$top/build/bin/bountiq-pack" "$top/build/fixtures/Sample-Product.msi" -o "$out/Sample-Product-Setup.exe"
-"$top/build/bin/bountiq-pack" --info "$out/Sample-Product-Setup.exe" | sed 's/^/demo: /'
-wine "$out/Sample-Product-Setup.exe" &
+# The build of the architecture this host runs (scripts/arch.sh, set by the
+# session): the shipped i686 one, or the x86_64 one where 32-bit programs
+# cannot run.
+"$BOUNTIQ_BUILD/bin/bountiq-pack" "$BOUNTIQ_BUILD/fixtures/Sample-Product.msi" -o "$out/Sample-Product-Setup.exe"
+"$BOUNTIQ_BUILD/bin/bountiq-pack" --info "$out/Sample-Product-Setup.exe" | sed 's/^/demo: /'
+"$top/scripts/wine" "$out/Sample-Product-Setup.exe" &
 wrapper=$!
 
 # The wizard's window, as the X server sees it.

@@ -2,7 +2,9 @@
 # Installs everything the build and the tests need, from Debian's archive,
 # on a machine that may have nothing. Safe to run again: it only does what is
 # missing. libpng is cross-built from Debian's source package into a cache
-# folder (BOUNTIQ_DEPS, default .deps/ of the work tree) that CMake reads.
+# folder (BOUNTIQ_DEPS, default .deps/ of the work tree) that CMake reads,
+# once for each architecture named (default: i686).
+#   scripts/setup.sh [i686] [x86_64]
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,6 +17,8 @@ packages=(
   wine wine32:i386 wine64 fonts-wine xvfb x11-utils x11-apps imagemagick
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   mingw-w64-i686-dev libz-mingw-w64-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  mingw-w64-x86-64-dev
   cmake make googletest dpkg-dev gawk python3 python3-pefile icoutils time openssl wixl
   osslsigncode locales
 )
@@ -55,12 +59,13 @@ option MNG_FEATURES off'
 # each object it loads.
 png_cflags='-ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables -fno-unwind-tables'
 
-build_libpng() {
-  local prefix=$deps/libpng
+build_libpng() {  # build_libpng ARCH
+  local arch=$1
+  local prefix=$deps/$arch/libpng
   local stamp=$prefix/.options-$(printf '%s %s' "$png_options" "$png_cflags" | md5sum | cut -c1-12)
   [ -f "$stamp" ] && [ -f "$prefix/lib/libpng16.a" ] && return 0
   rm -rf "$prefix"
-  local work=$deps/src
+  local work=$deps/src-$arch
   rm -rf "$work" && mkdir -p "$work"
   # The newest source version may not be on the mirror yet: take the newest
   # one that downloads.
@@ -74,7 +79,7 @@ build_libpng() {
   (cd "$work" && dpkg-source -x --no-check libpng1.6_*.dsc libpng >/dev/null)
   printf '%s\n' "$png_options" >"$work/decoder-only.dfa"
   cmake -S "$work/libpng" -B "$work/build" -G "Unix Makefiles" \
-    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" \
+    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" \
     -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
     -DPNG_TOOLS=OFF -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_FILES=ON \
@@ -102,5 +107,12 @@ if [ ! -f "$stamp" ] || [ -n "$(missing_packages)" ]; then
   install_packages
   mkdir -p "$deps" && touch "$stamp"
 fi
-build_libpng
+archs=("$@")
+[ ${#archs[@]} -gt 0 ] || archs=(i686)
+for arch in "${archs[@]}"; do
+  case "$arch" in
+    i686|x86_64) build_libpng "$arch" ;;
+    *) echo "setup: no architecture '$arch' (i686 or x86_64)" >&2; exit 2 ;;
+  esac
+done
 build_locales

@@ -3,16 +3,19 @@
 #   - an Xvfb display of its own (unless KEEP_DISPLAY=1 and DISPLAY is set),
 #   - a fresh Wine prefix that reports Windows 10,
 #   - one wineserver kept alive for the whole command,
+#   - the Wine loader of the architecture this host tests (scripts/arch.sh),
 # and tears down everything it started afterwards, whatever happens.
 #
 #   scripts/wine-session.sh COMMAND [ARGS...]
 #
-# Inside, DISPLAY, WINEPREFIX and BOUNTIQ_SESSION (the session folder) are
-# set; scripts/screenshot.sh captures the display. BOUNTIQ_KEEP_SESSION=1
-# keeps the session folder for inspection.
+# Inside, DISPLAY, WINEPREFIX, BOUNTIQ_SESSION (the session folder) and the
+# settings of scripts/arch.sh (BOUNTIQ_TEST_ARCH, BOUNTIQ_WINE, ...) are set;
+# scripts/screenshot.sh captures the display. BOUNTIQ_KEEP_SESSION=1 keeps the
+# session folder for inspection.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/scripts/arch.sh"
 session=$(mktemp -d "${TMPDIR:-/tmp}/bountiq-session.XXXXXX")
 xvfb_pid=""
 
@@ -63,7 +66,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export BOUNTIQ_SESSION="$session"
 mkdir -p "$WINEPREFIX"
 wineserver -p
-wineboot -i >"$session/wineboot.log" 2>&1
+"$BOUNTIQ_WINE" wineboot -i >"$session/wineboot.log" 2>&1
 cat >"$session/settings.reg" <<'REG'
 REGEDIT4
 
@@ -74,8 +77,8 @@ REGEDIT4
 "Decorated"="N"
 "Managed"="N"
 REG
-wine regedit /S "$(winepath -w "$session/settings.reg" 2>/dev/null)" >/dev/null 2>&1
+"$BOUNTIQ_WINE" regedit /S "$("$BOUNTIQ_WINE" winepath -w "$session/settings.reg" 2>/dev/null)" >/dev/null 2>&1
 # One idle program for the whole session (see the file).
-i686-w64-mingw32-gcc-posix -mwindows -Os -s -o "$session/session-keeper.exe" "$top/scripts/session-keeper.c"
-wine "$session/session-keeper.exe" >/dev/null 2>&1 &
+"$BOUNTIQ_TRIPLE-gcc-posix" -mwindows -Os -s -o "$session/session-keeper.exe" "$top/scripts/session-keeper.c"
+"$BOUNTIQ_WINE" "$session/session-keeper.exe" >/dev/null 2>&1 &
 "$@"

@@ -165,8 +165,10 @@ TEST(Wrapper, AnMsiIsInstalledThroughMsiexec) {
   ASSERT_EQ(Testing::RunProgram(Testing::BuildPath(BOUNTIQ_PACK_EXE), L"\"" + Testing::BuildPath(BOUNTIQ_SAMPLE_MSI) +
                                                                         L"\" -o \"" + wrapper + L"\""),
             0);
+  // A 32-bit package: it installs into the 32-bit programs folder, whichever
+  // build of the wrapper starts msiexec.
   wchar_t programs[MAX_PATH];
-  ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, programs, CSIDL_PROGRAM_FILES, FALSE));
+  ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, programs, CSIDL_PROGRAM_FILESX86, FALSE));
   std::wstring installed = std::wstring(programs) + L"\\Bountiq Sample Product\\readme.txt";
   ASSERT_FALSE(Testing::FileExists(installed));
 

@@ -3,7 +3,9 @@
 #   start_server [CERT KEY]   with the server's environment before the call;
 #                             waits until "$work/ports" names its ports
 #   winpath PATH              a Linux path as Wine sees it
+#   $wine PROGRAM ARGS...     starts a Windows program (scripts/wine)
 loopback_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+wine=$loopback_here/../../scripts/wine
 work=$(mktemp -d)
 server=""
 cleanup() {

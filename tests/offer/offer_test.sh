@@ -18,9 +18,9 @@ BOUNTIQ_SERVER_LOG=$(winpath "$work/ports.log")
 BOUNTIQ_PARTNERS=$(winpath "$work/partners")
 
 rc=0
-wine "$1" || rc=1
+"$wine" "$1" || rc=1
 for locale in de_DE pt_BR ru_RU; do
   echo "--- in the locale $locale.UTF-8"
-  LOCPATH=$4 LANG=$locale.UTF-8 wine "$1" --gtest_filter=OfferFlowTest.TheCountryOfTheSessionDecides || rc=1
+  LOCPATH=$4 LANG=$locale.UTF-8 "$wine" "$1" --gtest_filter=OfferFlowTest.TheCountryOfTheSessionDecides || rc=1
 done
 exit $rc

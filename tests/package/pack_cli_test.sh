@@ -2,10 +2,12 @@
 # The packaging tool as a publisher runs it on Linux (through its Wine
 # launcher), with the results checked by independent tools: wrestool reads
 # the resources, pefile checks the checksum and the section layout.
-#   pack_cli_test.sh BIN_DIR FIXTURES_DIR   (inside a Wine session)
+#   pack_cli_test.sh BIN_DIR FIXTURES_DIR [OTHER_TEMPLATE]   (inside a Wine session)
+# OTHER_TEMPLATE: the template of the other architecture, packed as well.
 set -u
 bin=$1
 fixtures=$2
+other_template=${3:-}
 pack=$bin/bountiq-pack
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -79,8 +81,25 @@ version_block() { resource "$1" 16 1 | head -c "$(resource "$work/tool.exe" 16 1
 check "the product's version was copied" cmp -s <(version_block "$out") <(version_block "$work/tool.exe")
 check "no temporary file is left" test -z "$(find "$work" -name 'bqp*')"
 
+# ---- a template of the other architecture: PE32 and PE32+ both pack ----
+pe_kind() {  # pe_kind FILE -> PE32 or PE32+
+  /usr/bin/python3 -c 'import sys, pefile; print("PE32+" if pefile.PE(sys.argv[1], fast_load=True).OPTIONAL_HEADER.Magic == 0x20b else "PE32")' "$1"
+}
+if [ -f "$other_template" ]; then
+  kind=$(pe_kind "$other_template")
+  check "pack into the $kind template" "$pack" "$installer" -o "$work/other.exe" --template "$other_template"
+  check "$kind: checksum right, sections on 4 KiB" pe_check "$work/other.exe"
+  check "$kind: still $kind" test "$(pe_kind "$work/other.exe")" = "$kind"
+  check "$kind: payload unchanged" cmp -s <(resource "$work/other.exe" 10 RES_INSTALLER_PACKAGE) "$installer"
+  check "$kind: icon group became MAINICON" \
+    cmp -s <(resource "$work/other.exe" 14 MAINICON) <(resource "$installer" 14 5)
+  check "$kind: --info finds the checksum correct" grep -q "^checksum: correct" <("$pack" --info "$work/other.exe" | tr -d '\r')
+else
+  echo "note: no template of the other architecture at ${other_template:-(none given)} (make build-other builds it)"
+fi
+
 # ---- the packed template still starts and shows its wizard ----
-wine "$out" &
+"$(dirname "$0")/../../scripts/wine" "$out" &
 wrapper=$!
 shown=0
 for _ in $(seq 200); do

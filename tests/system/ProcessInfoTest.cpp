@@ -13,8 +13,10 @@ namespace {
 
 class ProcessInfoTest : public Testing::SystemTest {};
 
+constexpr bool Is32BitBuild = sizeof(void*) == 4;
+
 TEST_F(ProcessInfoTest, FactsAboutTheProcess) {
-  EXPECT_TRUE(ProcessInfo::IsWow64Process());  // 32-bit code in a 64-bit prefix
+  EXPECT_EQ(ProcessInfo::IsWow64Process(), Is32BitBuild);  // in a 64-bit prefix
   EXPECT_TRUE(ProcessInfo::IsElevated());      // as Wine runs programs
   EXPECT_NO_THROW(ProcessInfo::IsUserAdmin());
   EXPECT_FALSE(ProcessInfo::UserName().empty());
@@ -33,19 +35,22 @@ WORD SystemKernelMachine() {
   return machine;
 }
 
+// A 32-bit process sees the 32-bit system folder until it turns redirection
+// off; a 64-bit one always sees the real one, and the calls change nothing.
 TEST_F(ProcessInfoTest, RedirectionCallsNest) {
-  ASSERT_EQ(SystemKernelMachine(), IMAGE_FILE_MACHINE_I386);
+  const WORD own = Is32BitBuild ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_AMD64;
+  ASSERT_EQ(SystemKernelMachine(), own);
   ProcessInfo::Wow64EnableFsRedirection();  // without a disable: nothing
-  EXPECT_EQ(SystemKernelMachine(), IMAGE_FILE_MACHINE_I386);
+  EXPECT_EQ(SystemKernelMachine(), own);
   ProcessInfo::Wow64DisableFsRedirection();
   EXPECT_EQ(SystemKernelMachine(), IMAGE_FILE_MACHINE_AMD64);  // the real system folder
   ProcessInfo::Wow64DisableFsRedirection();
   ProcessInfo::Wow64EnableFsRedirection();
   EXPECT_EQ(SystemKernelMachine(), IMAGE_FILE_MACHINE_AMD64);  // still off: nested
   ProcessInfo::Wow64EnableFsRedirection();
-  EXPECT_EQ(SystemKernelMachine(), IMAGE_FILE_MACHINE_I386);
+  EXPECT_EQ(SystemKernelMachine(), own);
   ProcessInfo::Wow64EnableFsRedirection();
-  EXPECT_EQ(SystemKernelMachine(), IMAGE_FILE_MACHINE_I386);
+  EXPECT_EQ(SystemKernelMachine(), own);
 }
 
 TEST(InnerCommand, QuotesTheProgramAndAddsTheParameters) {
