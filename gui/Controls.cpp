@@ -209,16 +209,30 @@ void TControl::BringToFront() {
 TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner) {}
 TGraphicControl::~TGraphicControl() { FCanvas.SetHandle(nullptr); }
 
+namespace {
+
+// A canvas attached to a device context for one paint, starting from its
+// defaults and the control's font, and detached again on every path.
+class TCanvasPaint {
+public:
+  TCanvasPaint(TCanvas& ACanvas, HDC ADC, const TFont& AFont) : FCanvas(ACanvas) {
+    FCanvas.SetHandle(ADC);
+    FCanvas.Reset(AFont);
+  }
+  ~TCanvasPaint() { FCanvas.SetHandle(nullptr); }
+  TCanvasPaint(const TCanvasPaint&) = delete;
+  TCanvasPaint& operator=(const TCanvasPaint&) = delete;
+
+private:
+  TCanvas& FCanvas;
+};
+
+}  // namespace
+
 void TGraphicControl::WndProc(TMessage& AMessage) {
   if (AMessage.Msg == WM_PAINT && AMessage.WParam) {
-    FCanvas.SetHandle(reinterpret_cast<HDC>(AMessage.WParam));
-    try {
-      Paint();
-    } catch (...) {
-      FCanvas.SetHandle(nullptr);
-      throw;
-    }
-    FCanvas.SetHandle(nullptr);
+    TCanvasPaint paint(FCanvas, reinterpret_cast<HDC>(AMessage.WParam), Font());
+    Paint();
     return;
   }
   TControl::WndProc(AMessage);
@@ -813,16 +827,8 @@ TCustomControl::TCustomControl(TComponent* AOwner) : TWinControl(AOwner), FCanva
 TCustomControl::~TCustomControl() = default;
 
 void TCustomControl::PaintWindow(HDC ADC) {
-  FCanvas->SetHandle(ADC);
-  FCanvas->Font().Assign(Font());
-  FCanvas->Refresh();
-  try {
-    Paint();
-  } catch (...) {
-    FCanvas->SetHandle(nullptr);
-    throw;
-  }
-  FCanvas->SetHandle(nullptr);
+  TCanvasPaint paint(*FCanvas, ADC, Font());
+  Paint();
 }
 
 }  // namespace Gui
