@@ -15,10 +15,6 @@ COLORREF ColorToRGB(TColor AColor) {
   return AColor & 0x00FFFFFF;
 }
 
-void TGraphicsObject::Changing() {
-  if (OnChanging) OnChanging();
-}
-
 void TGraphicsObject::Changed() {
   if (OnChange) OnChange();
 }
@@ -27,13 +23,12 @@ void TGraphicsObject::Changed() {
 
 void TFont::Assign(const TFont& ASource) {
   if (&ASource == this || SameAs(ASource)) return;
-  Changing();
   FName = ASource.FName;
   FHeight = ASource.FHeight;
   FStyle = ASource.FStyle;
   FColor = ASource.FColor;
   FQuality = ASource.FQuality;
-  FHandle.Reset();
+  Velqora::TUniqueFont old = std::move(FHandle);  // released after the listeners
   Changed();
 }
 
@@ -122,14 +117,11 @@ HPEN TPen::GetHandle() const {
 // ---- TCanvas ----
 
 TCanvas::TCanvas() {
-  // An object about to be released leaves the device context first; a
-  // changed object is selected again at its next use.
-  FFont.OnChanging = [this] { Deselect(csFont); };
-  FBrush.OnChanging = [this] { Deselect(csBrush); };
-  FPen.OnChanging = [this] { Deselect(csPen); };
-  FFont.OnChange = [this] { FState &= uint8_t(~csFont); };  // the text colour
-  FBrush.OnChange = [this] { FState &= uint8_t(~csBrush); };
-  FPen.OnChange = [this] { FState &= uint8_t(~csPen); };
+  // A changed object leaves the device context before its old system object
+  // is released, and is selected again at its next use.
+  FFont.OnChange = [this] { Deselect(csFont); };
+  FBrush.OnChange = [this] { Deselect(csBrush); };
+  FPen.OnChange = [this] { Deselect(csPen); };
 }
 
 TCanvas::~TCanvas() { SetHandle(nullptr); }

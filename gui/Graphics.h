@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "UniqueHandle.h"
 
@@ -24,25 +25,23 @@ constexpr TColor RGBColor(uint8_t R, uint8_t G, uint8_t B) { return TColor(R) | 
 // The plain RGB value of a colour, system colours resolved.
 COLORREF ColorToRGB(TColor AColor);
 
-// Base of the drawing objects: reports changes to whoever listens.
+// Base of the drawing objects: reports changes to whoever listens. When a
+// change replaces the system object, the old one is released only after the
+// listeners have run, so that whoever has it selected into a device context
+// deselects it first.
 class TGraphicsObject {
 public:
-  // Before a change releases the system object: whoever has it selected
-  // into a device context deselects it now.
-  std::function<void()> OnChanging;
   std::function<void()> OnChange;
 
 protected:
-  void Changing();
   void Changed();
-  // Sets an attribute the system object carries: the object is released
-  // between Changing and Changed and made again on its next use.
+  // Sets an attribute the system object carries: the next use makes a new
+  // object; the old one goes after the listeners.
   template <typename T, typename THandle>
   void SetAttribute(T& AField, const T& AValue, THandle& AHandle) {
     if (AField == AValue) return;
-    Changing();
     AField = AValue;
-    AHandle.Reset();
+    THandle old = std::move(AHandle);
     Changed();
   }
 };
