@@ -1,7 +1,8 @@
 #include "Forms.h"
 
-#include <algorithm>
+#include <utility>
 
+#include "Controls.WindowProc.h"
 #include "Velqora.System.SysUtils.h"
 
 namespace Gui {
@@ -167,6 +168,7 @@ std::exception_ptr QueuedException;  // the GUI runs on one thread
 
 TApplication::TApplication() : TComponent(nullptr) {
   Application = this;
+  SetErrorSink(QueueException);
   wchar_t path[MAX_PATH];
   DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring name(path, length);
@@ -178,7 +180,11 @@ TApplication::TApplication() : TComponent(nullptr) {
 TApplication::~TApplication() {
   // Forms go while the application still exists.
   while (ComponentCount() > 0) delete GetComponent(ComponentCount() - 1);
-  if (Application == this) Application = nullptr;
+  if (Application == this) {
+    Application = nullptr;
+    SetErrorSink(nullptr);
+    QueuedException = nullptr;  // not for another application's loop
+  }
 }
 
 void TApplication::SetMainForm(TForm* AForm) {
