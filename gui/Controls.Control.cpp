@@ -18,7 +18,7 @@ TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {
 
 TControl::~TControl() {
   FFont.OnChange = nullptr;
-  SetParent(nullptr);
+  ReportingErrors([&] { SetParent(nullptr); });
 }
 
 void TControl::SetParent(TWinControl* AParent) {
@@ -146,7 +146,7 @@ void TControl::BringToFront() {
   list.erase(std::find(list.begin(), list.end(), this));
   list.push_back(this);
   if (auto w = dynamic_cast<TWinControl*>(this); w && w->HandleAllocated())
-    SetWindowPos(w->FHandle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Sending([&] { return SetWindowPos(w->FHandle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); });
   Invalidate();
 }
 
@@ -161,10 +161,12 @@ TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
 
 TWinControl::~TWinControl() {
   FComponentState |= csDestroying;
-  SetParent(nullptr);  // while this is still a windowed control
+  // A destructor raises nothing: what handlers raise meanwhile is reported.
+  ReportingErrors([&] { SetParent(nullptr); });  // while this is still a windowed control
   // Children are not owned: they lose their parent (and their windows).
-  while (!FControls.empty()) FControls.back()->SetParent(nullptr);
-  DestroyWnd();
+  // Each leaves the list before anything can raise.
+  while (!FControls.empty()) ReportingErrors([&] { FControls.back()->SetParent(nullptr); });
+  ReportingErrors([&] { DestroyWnd(); });
 }
 
 void TWinControl::InsertControl(TControl* AControl) {
@@ -175,8 +177,8 @@ void TWinControl::InsertControl(TControl* AControl) {
     w->ParentDoubleBufferedChanged();
     if (FHandle) {
       if (HWND child = w->FHandle) {
-        ::SetParent(child, FHandle);
-        SetWindowPos(child, HWND_TOP, w->FLeft, w->FTop, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+        Sending([&] { return ::SetParent(child, FHandle); });
+        Sending([&] { return SetWindowPos(child, HWND_TOP, w->FLeft, w->FTop, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE); });
       } else {
         w->CreateHandle();
       }
@@ -214,7 +216,7 @@ void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
   FHeight = AHeight;
   if (HWND wnd = FHandle) {
     // WM_WINDOWPOSCHANGED reads the bounds back and does the rest.
-    SetWindowPos(wnd, nullptr, ALeft, ATop, AWidth, AHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    Sending([&] { return SetWindowPos(wnd, nullptr, ALeft, ATop, AWidth, AHeight, SWP_NOZORDER | SWP_NOACTIVATE); });
     return;
   }
   if (resized) {
@@ -257,7 +259,7 @@ RECT TWinControl::GetClientRect() const {
 void TWinControl::SetVisible(bool AValue) {
   if (FVisible == AValue) return;
   FVisible = AValue;
-  if (HWND wnd = FHandle) ShowWindow(wnd, AValue ? SW_SHOWNA : SW_HIDE);
+  if (HWND wnd = FHandle) Sending([&] { return ShowWindow(wnd, AValue ? SW_SHOWNA : SW_HIDE); });
   VisibleChanged();
 }
 
@@ -268,7 +270,7 @@ void TWinControl::VisibleChanged() {
 void TWinControl::SetEnabled(bool AValue) {
   if (FEnabled == AValue) return;
   FEnabled = AValue;
-  if (HWND wnd = FHandle) EnableWindow(wnd, AValue);
+  if (HWND wnd = FHandle) Sending([&] { return EnableWindow(wnd, AValue); });
   EnabledChanged();
   Invalidate();
 }
@@ -278,7 +280,7 @@ void TWinControl::Invalidate() {
 }
 
 void TWinControl::Update() {
-  if (HWND wnd = FHandle) UpdateWindow(wnd);
+  if (HWND wnd = FHandle) Sending([&] { return UpdateWindow(wnd); });
 }
 
 void TWinControl::ColorChanged() {
@@ -288,13 +290,13 @@ void TWinControl::ColorChanged() {
 
 void TWinControl::FontChanged() {
   if (HWND wnd = FHandle)
-    SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(Font().GetHandle()), 0);
+    Sending([&] { return SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(Font().GetHandle()), 0); });
   Invalidate();
   for (TControl* c : FControls) c->ParentFontChanged();
 }
 
 void TWinControl::TextChanged() {
-  if (HWND wnd = FHandle) SetWindowTextW(wnd, GetCaption().c_str());
+  if (HWND wnd = FHandle) Sending([&] { return SetWindowTextW(wnd, GetCaption().c_str()); });
   Invalidate();
 }
 

@@ -31,7 +31,7 @@ bool TWinControl::Focused() const { return FHandle && GetFocus() == FHandle; }
 void TWinControl::SetFocus() {
   if (!CanFocus()) return;
   HWND wnd = GetHandle();
-  ::SetFocus(wnd);
+  Sending([&] { return ::SetFocus(wnd); });
 }
 
 TWinControl* TWinControl::FindNextControl(TWinControl* ACurrent, bool AForward) const {

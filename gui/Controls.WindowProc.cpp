@@ -14,6 +14,7 @@ namespace Gui {
 namespace {
 // The GUI runs on one thread.
 TErrorSink ErrorSink = nullptr;
+TErrorScope* Innermost = nullptr;
 }  // namespace
 
 void SetErrorSink(TErrorSink ASink) { ErrorSink = ASink; }
@@ -25,6 +26,26 @@ void ReportError(std::exception_ptr AError) noexcept {
   } catch (...) {
     // A sink that fails has nowhere to report to.
   }
+}
+
+TErrorScope::TErrorScope(TRoute ARoute) noexcept : FRoute(ARoute), FOuter(std::exchange(Innermost, this)) {}
+
+TErrorScope::~TErrorScope() {
+  Innermost = FOuter;
+  if (FError) ReportError(std::move(FError));
+}
+
+void TErrorScope::Rethrow() {
+  if (FError) std::rethrow_exception(std::exchange(FError, nullptr));
+}
+
+void TErrorScope::Catch(std::exception_ptr AError) noexcept {
+  TErrorScope* scope = Innermost;
+  if (scope && scope->FRoute == TRoute::rtCaller) {
+    if (!scope->FError) scope->FError = std::move(AError);
+    return;
+  }
+  ReportError(std::move(AError));
 }
 
 // ---- window classes and the window procedure ----
@@ -64,9 +85,11 @@ LRESULT CALLBACK ControlWindowProc(HWND AWnd, UINT AMsg, WPARAM AWParam, LPARAM 
   try {
     control->WndProc(message);
   } catch (...) {
-    // Nothing may cross into the system: the application reports it after
-    // the message has been dispatched.
-    ReportError(std::current_exception());
+    // Nothing may cross into the system.
+    TErrorScope::Catch(std::current_exception());
+    // A window whose creation raised is not made.
+    if (AMsg == WM_NCCREATE) message.Result = FALSE;
+    if (AMsg == WM_CREATE) message.Result = -1;
   }
   if (AMsg == WM_NCDESTROY) {
     SetWindowLongPtrW(AWnd, 0, 0);
@@ -121,24 +144,35 @@ void TWinControl::CreateWnd() {
   // A class style of its own needs a class of its own.
   if (params.ClassStyle != CS_DBLCLKS) params.WinClassName += Velqora::Format(L".%x", {uint64_t(params.ClassStyle)});
   EnsureWindowClass(params);
-  ControlState |= csCreating;
-  CreatingControl = this;
-  HWND wnd = CreateWindowExW(params.ExStyle, params.WinClassName.c_str(), params.Caption.c_str(), params.Style,
-                             params.X, params.Y, params.Width, params.Height, params.WndParent, nullptr,
-                             GetModuleHandleW(nullptr), nullptr);
-  DWORD error = GetLastError();
-  CreatingControl = nullptr;
-  ControlState -= csCreating;
+  HWND wnd;
+  DWORD error;
+  {
+    TErrorScope scope(TErrorScope::TRoute::rtCaller);
+    ControlState |= csCreating;
+    CreatingControl = this;
+    wnd = CreateWindowExW(params.ExStyle, params.WinClassName.c_str(), params.Caption.c_str(), params.Style,
+                          params.X, params.Y, params.Width, params.Height, params.WndParent, nullptr,
+                          GetModuleHandleW(nullptr), nullptr);
+    error = GetLastError();
+    CreatingControl = nullptr;
+    ControlState -= csCreating;
+    // A window whose creation messages raised is not kept.
+    if (wnd && scope.Failed()) DestroyWindow(wnd);
+    scope.Rethrow();
+  }
   if (!wnd) Velqora::ThrowOSError(error);
-  SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(Font().GetHandle()), 0);
+  Sending([&] { return SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(Font().GetHandle()), 0); });
   UpdateBoundsFromWindow();
 }
 
 void TWinControl::DestroyWnd() {
   if (!FHandle) return;
   HWND wnd = FHandle;
-  DestroyWindow(wnd);  // WM_NCDESTROY clears FHandle, also for the children
-  FHandle = nullptr;
+  Sending([&] {
+    BOOL done = DestroyWindow(wnd);  // WM_NCDESTROY clears FHandle, also for the children
+    FHandle = nullptr;
+    return done;
+  });
 }
 
 void TWinControl::RecreateWnd() {
@@ -190,12 +224,13 @@ void TWinControl::WndProc(TMessage& AMessage) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
-      if (ControlStyle.Contains(csCaptureMouse) && m.Msg != WM_RBUTTONDOWN) SetCapture(FHandle);
+      if (ControlStyle.Contains(csCaptureMouse) && m.Msg != WM_RBUTTONDOWN)
+        Sending([&] { return SetCapture(FHandle); });
       MouseDown(m.Msg == WM_RBUTTONDOWN ? VK_RBUTTON : VK_LBUTTON, GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
       return;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
-      if (m.Msg == WM_LBUTTONUP && GetCapture() == FHandle) ReleaseCapture();
+      if (m.Msg == WM_LBUTTONUP && GetCapture() == FHandle) Sending([] { return ReleaseCapture(); });
       MouseUp(m.Msg == WM_RBUTTONUP ? VK_RBUTTON : VK_LBUTTON, GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
       return;
     case WM_KEYDOWN:
@@ -227,7 +262,9 @@ void TWinControl::WndProc(TMessage& AMessage) {
 }
 
 void TWinControl::DefaultHandler(TMessage& AMessage) {
-  if (FHandle) AMessage.Result = DefWindowProcW(FHandle, AMessage.Msg, AMessage.WParam, AMessage.LParam);
+  // The default handling sends messages of its own (WM_SIZE after a move).
+  if (HWND wnd = FHandle)
+    AMessage.Result = Sending([&] { return DefWindowProcW(wnd, AMessage.Msg, AMessage.WParam, AMessage.LParam); });
 }
 
 }  // namespace Gui

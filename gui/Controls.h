@@ -38,8 +38,10 @@ struct TMessage {
   LRESULT Result;
 };
 
-// Where an exception goes that a window procedure caught: the application
-// object installs its handler. Without one the exception is dropped.
+// Where an exception goes that a window procedure caught while no call of
+// ours waited for the message (one the message loop dispatched, or one the
+// system sent on its own): the application object installs its handler.
+// Without one such an exception is dropped.
 using TErrorSink = void (*)(std::exception_ptr AError);
 void SetErrorSink(TErrorSink ASink);
 

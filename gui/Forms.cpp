@@ -89,7 +89,7 @@ void TForm::ApplyClientSize() {
   }
   if (left != window.left || top != window.top || width != window.right - window.left ||
       height != window.bottom - window.top)
-    SetWindowPos(wnd, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    Sending([&] { return SetWindowPos(wnd, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE); });
 }
 
 void TForm::SetClientSize(int AWidth, int AHeight) {
@@ -112,11 +112,11 @@ void TForm::SetVisible(bool AValue) {
   if (AValue) {
     HWND wnd = GetHandle();
     FVisible = true;
-    ShowWindow(wnd, SW_SHOWNORMAL);
-    SetForegroundWindow(wnd);
+    Sending([&] { return ShowWindow(wnd, SW_SHOWNORMAL); });
+    Sending([&] { return SetForegroundWindow(wnd); });
   } else {
     FVisible = false;
-    if (HWND wnd = GetHandleIfAllocated()) ShowWindow(wnd, SW_HIDE);
+    if (HWND wnd = GetHandleIfAllocated()) Sending([&] { return ShowWindow(wnd, SW_HIDE); });
   }
 }
 
@@ -146,7 +146,7 @@ void TForm::WndProc(TMessage& AMessage) {
         if (focus && IsChild(wnd, focus)) FLastFocused = focus;
       } else if (!HIWORD(AMessage.WParam)) {  // not minimised
         if (FLastFocused && IsWindow(FLastFocused) && IsChild(wnd, FLastFocused)) {
-          ::SetFocus(FLastFocused);
+          Sending([&] { return ::SetFocus(FLastFocused); });
         } else if (TWinControl* first = FindNextControl(nullptr, true)) {
           first->SetFocus();
         }
@@ -198,6 +198,9 @@ void TApplication::Run() {
 }
 
 void TApplication::HandleMessage() {
+  // Errors of what the loop delivers are reported after the message, also
+  // when the loop runs inside a call of ours.
+  TErrorScope loop(TErrorScope::TRoute::rtSink);
   MSG msg;
   BOOL result = GetMessageW(&msg, nullptr, 0, 0);
   if (result == -1) Velqora::ThrowLastOSError();
@@ -209,6 +212,7 @@ void TApplication::HandleMessage() {
 }
 
 void TApplication::ProcessMessages() {
+  TErrorScope loop(TErrorScope::TRoute::rtSink);
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {

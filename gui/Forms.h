@@ -99,8 +99,8 @@ public:
   std::function<void(std::exception_ptr)> OnException;
 
   // The error sink while an application object exists: a window procedure
-  // caught AError; the loop reports it once the message has been
-  // dispatched.
+  // caught AError and no call of ours waited for it; the loop reports it
+  // once the message has been dispatched.
   static void QueueException(std::exception_ptr AError);
   // Reports what QueueException stored, if anything.
   void ReportQueuedException();
