@@ -4,15 +4,22 @@
 // owns (in reverse order of creation) when it is freed; a windowed control
 // displays its child controls but does not own them. Freeing a control takes
 // it out of its owner and its parent.
+//
+// The sources are split by idea: Controls.Component (ownership),
+// Controls.Control (controls and windowed controls), Controls.WindowProc
+// (windows, the window procedure and where its errors go), Controls.Focus,
+// Controls.Align and Controls.Paint.
 #pragma once
 
 #include <windows.h>
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "Flags.h"
 #include "Graphics.h"
 
 namespace Gui {
@@ -20,7 +27,6 @@ namespace Gui {
 class TComponent;
 class TControl;
 class TWinControl;
-class TForm;
 
 using TNotifyEvent = std::function<void(TComponent* Sender)>;
 
@@ -32,8 +38,18 @@ struct TMessage {
   LRESULT Result;
 };
 
-// Component state.
-enum : uint32_t { csLoading = 1, csDestroying = 2 };
+// Where an exception goes that a window procedure caught while no call of
+// ours waited for the message (one the message loop dispatched, or one the
+// system sent on its own): the application object installs its handler.
+// Without one such an exception is dropped.
+using TErrorSink = void (*)(std::exception_ptr AError);
+void SetErrorSink(TErrorSink ASink);
+
+enum class TComponentStateFlag : uint8_t { csLoading, csDestroying };
+using enum TComponentStateFlag;
+template <>
+inline constexpr bool IsFlagEnum<TComponentStateFlag> = true;
+using TComponentState = TFlags<TComponentStateFlag>;
 
 class TComponent {
 public:
@@ -48,10 +64,10 @@ public:
   int ComponentCount() const { return int(FComponents.size()); }
   TComponent* GetComponent(int AIndex) const { return FComponents.at(size_t(AIndex)).get(); }
   TComponent* FindComponent(const std::wstring& AName) const;
-  uint32_t GetComponentState() const { return FComponentState; }
+  TComponentState GetComponentState() const { return FComponentState; }
 
 protected:
-  uint32_t FComponentState = 0;
+  TComponentState FComponentState;
 
 private:
   TComponent* FOwner;
@@ -67,10 +83,17 @@ struct TMargins {
 
 enum class TCursor : uint8_t { crDefault, crArrow, crHandPoint, crIBeam };
 
-// Control style flags.
-enum : uint32_t { csCaptureMouse = 1, csOpaque = 2, csAcceptsControls = 4 };
-// Control state flags.
-enum : uint32_t { csCustomPaint = 1, csPaintCopy = 2, csCreating = 4, csAligning = 8 };
+enum class TControlStyleFlag : uint8_t { csCaptureMouse, csOpaque, csAcceptsControls };
+using enum TControlStyleFlag;
+template <>
+inline constexpr bool IsFlagEnum<TControlStyleFlag> = true;
+using TControlStyle = TFlags<TControlStyleFlag>;
+
+enum class TControlStateFlag : uint8_t { csCustomPaint, csPaintCopy, csCreating, csAligning };
+using enum TControlStateFlag;
+template <>
+inline constexpr bool IsFlagEnum<TControlStateFlag> = true;
+using TControlState = TFlags<TControlStateFlag>;
 
 class TControl : public TComponent {
 public:
@@ -130,8 +153,8 @@ public:
   const std::wstring& GetCaption() const { return FCaption; }
   void SetCaption(const std::wstring& AValue);
 
-  uint32_t ControlStyle = 0;
-  uint32_t ControlState = 0;
+  TControlStyle ControlStyle;
+  TControlState ControlState;
 
   TNotifyEvent OnClick;
   TNotifyEvent OnResize;
@@ -217,6 +240,8 @@ public:
   void RecreateWnd();
   // The control whose window is AWnd, if it is one of ours.
   static TWinControl* FromHandle(HWND AWnd);
+  // Whether the control has a window without a parent control.
+  virtual bool IsTopLevel() const { return false; }
 
   int ControlCount() const { return int(FControls.size()); }
   TControl* GetControl(int AIndex) const { return FControls.at(size_t(AIndex)); }
@@ -304,7 +329,7 @@ protected:
 
 private:
   friend class TControl;
-  friend LRESULT CALLBACK ControlWindowProc(HWND, UINT, WPARAM, LPARAM);
+  friend LRESULT CALLBACK ControlWindowProc(HWND, UINT, WPARAM, LPARAM) noexcept;
   void InsertControl(TControl* AControl);
   void RemoveControl(TControl* AControl);
   void CreateHandle();

@@ -1,7 +1,8 @@
 #include "Forms.h"
 
-#include <algorithm>
+#include <utility>
 
+#include "Controls.WindowProc.h"
 #include "Velqora.System.SysUtils.h"
 
 namespace Gui {
@@ -88,7 +89,7 @@ void TForm::ApplyClientSize() {
   }
   if (left != window.left || top != window.top || width != window.right - window.left ||
       height != window.bottom - window.top)
-    SetWindowPos(wnd, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    Sending([&] { return SetWindowPos(wnd, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE); });
 }
 
 void TForm::SetClientSize(int AWidth, int AHeight) {
@@ -111,11 +112,11 @@ void TForm::SetVisible(bool AValue) {
   if (AValue) {
     HWND wnd = GetHandle();
     FVisible = true;
-    ShowWindow(wnd, SW_SHOWNORMAL);
-    SetForegroundWindow(wnd);
+    Sending([&] { return ShowWindow(wnd, SW_SHOWNORMAL); });
+    Sending([&] { return SetForegroundWindow(wnd); });
   } else {
     FVisible = false;
-    if (HWND wnd = GetHandleIfAllocated()) ShowWindow(wnd, SW_HIDE);
+    if (HWND wnd = GetHandleIfAllocated()) Sending([&] { return ShowWindow(wnd, SW_HIDE); });
   }
 }
 
@@ -145,7 +146,7 @@ void TForm::WndProc(TMessage& AMessage) {
         if (focus && IsChild(wnd, focus)) FLastFocused = focus;
       } else if (!HIWORD(AMessage.WParam)) {  // not minimised
         if (FLastFocused && IsWindow(FLastFocused) && IsChild(wnd, FLastFocused)) {
-          ::SetFocus(FLastFocused);
+          Sending([&] { return ::SetFocus(FLastFocused); });
         } else if (TWinControl* first = FindNextControl(nullptr, true)) {
           first->SetFocus();
         }
@@ -167,6 +168,7 @@ std::exception_ptr QueuedException;  // the GUI runs on one thread
 
 TApplication::TApplication() : TComponent(nullptr) {
   Application = this;
+  SetErrorSink(QueueException);
   wchar_t path[MAX_PATH];
   DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring name(path, length);
@@ -178,7 +180,11 @@ TApplication::TApplication() : TComponent(nullptr) {
 TApplication::~TApplication() {
   // Forms go while the application still exists.
   while (ComponentCount() > 0) delete GetComponent(ComponentCount() - 1);
-  if (Application == this) Application = nullptr;
+  if (Application == this) {
+    Application = nullptr;
+    SetErrorSink(nullptr);
+    QueuedException = nullptr;  // not for another application's loop
+  }
 }
 
 void TApplication::SetMainForm(TForm* AForm) {
@@ -192,6 +198,9 @@ void TApplication::Run() {
 }
 
 void TApplication::HandleMessage() {
+  // Errors of what the loop delivers are reported after the message, also
+  // when the loop runs inside a call of ours.
+  TErrorScope loop(TErrorScope::TRoute::rtSink);
   MSG msg;
   BOOL result = GetMessageW(&msg, nullptr, 0, 0);
   if (result == -1) Velqora::ThrowLastOSError();
@@ -203,6 +212,7 @@ void TApplication::HandleMessage() {
 }
 
 void TApplication::ProcessMessages() {
+  TErrorScope loop(TErrorScope::TRoute::rtSink);
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {

@@ -48,6 +48,7 @@ public:
 
   void WndProc(TMessage& AMessage) override;
   RECT GetClientRect() const override;
+  bool IsTopLevel() const override { return true; }
 
 protected:
   void CreateParams(TCreateParams& AParams) override;
@@ -97,8 +98,9 @@ public:
   void HandleException(std::exception_ptr AError);
   std::function<void(std::exception_ptr)> OnException;
 
-  // A window procedure caught AError; the loop reports it once the message
-  // has been dispatched.
+  // The error sink while an application object exists: a window procedure
+  // caught AError and no call of ours waited for it; the loop reports it
+  // once the message has been dispatched.
   static void QueueException(std::exception_ptr AError);
   // Reports what QueueException stored, if anything.
   void ReportQueuedException();

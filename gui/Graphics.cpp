@@ -21,11 +21,6 @@ void TGraphicsObject::Changed() {
 
 // ---- TFont ----
 
-void TFont::AttributeChanged() {
-  FHandle.Reset();
-  Changed();
-}
-
 void TFont::Assign(const TFont& ASource) {
   if (&ASource == this || SameAs(ASource)) return;
   FName = ASource.FName;
@@ -33,7 +28,8 @@ void TFont::Assign(const TFont& ASource) {
   FStyle = ASource.FStyle;
   FColor = ASource.FColor;
   FQuality = ASource.FQuality;
-  AttributeChanged();
+  Velqora::TUniqueFont old = std::move(FHandle);  // released after the listeners
+  Changed();
 }
 
 bool TFont::SameAs(const TFont& AOther) const {
@@ -41,23 +37,11 @@ bool TFont::SameAs(const TFont& AOther) const {
          FQuality == AOther.FQuality;
 }
 
-void TFont::SetName(const std::wstring& AValue) {
-  if (FName == AValue) return;
-  FName = AValue;
-  AttributeChanged();
-}
+void TFont::SetName(const std::wstring& AValue) { SetAttribute(FName, AValue, FHandle); }
 
-void TFont::SetHeight(int AValue) {
-  if (FHeight == AValue) return;
-  FHeight = AValue;
-  AttributeChanged();
-}
+void TFont::SetHeight(int AValue) { SetAttribute(FHeight, AValue, FHandle); }
 
-void TFont::SetStyle(TFontStyles AValue) {
-  if (FStyle == AValue) return;
-  FStyle = AValue;
-  AttributeChanged();
-}
+void TFont::SetStyle(TFontStyles AValue) { SetAttribute(FStyle, AValue, FHandle); }
 
 void TFont::SetColor(TColor AValue) {
   if (FColor == AValue) return;
@@ -65,11 +49,7 @@ void TFont::SetColor(TColor AValue) {
   Changed();  // the colour is not part of the font object
 }
 
-void TFont::SetQuality(TFontQuality AValue) {
-  if (FQuality == AValue) return;
-  FQuality = AValue;
-  AttributeChanged();
-}
+void TFont::SetQuality(TFontQuality AValue) { SetAttribute(FQuality, AValue, FHandle); }
 
 HFONT TFont::GetHandle() const {
   if (!FHandle) {
@@ -86,26 +66,16 @@ HFONT TFont::GetHandle() const {
     lf.lfPitchAndFamily = DEFAULT_PITCH;
     wcsncpy(lf.lfFaceName, FName.c_str(), LF_FACESIZE - 1);
     FHandle.Reset(CreateFontIndirectW(&lf));
-    if (!FHandle) FHandle.Reset(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
   }
-  return FHandle.Get();
+  // The stock font is nobody's to release: it is not kept.
+  return FHandle ? FHandle.Get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
 // ---- TBrush, TPen ----
 
-void TBrush::SetColor(TColor AValue) {
-  if (FColor == AValue) return;
-  FColor = AValue;
-  FHandle.Reset();
-  Changed();
-}
+void TBrush::SetColor(TColor AValue) { SetAttribute(FColor, AValue, FHandle); }
 
-void TBrush::SetStyle(TBrushStyle AValue) {
-  if (FStyle == AValue) return;
-  FStyle = AValue;
-  FHandle.Reset();
-  Changed();
-}
+void TBrush::SetStyle(TBrushStyle AValue) { SetAttribute(FStyle, AValue, FHandle); }
 
 void TBrush::Assign(const TBrush& ASource) {
   SetColor(ASource.FColor);
@@ -124,26 +94,11 @@ HBRUSH TBrush::GetHandle() const {
   return FHandle.Get();
 }
 
-void TPen::SetColor(TColor AValue) {
-  if (FColor == AValue) return;
-  FColor = AValue;
-  FHandle.Reset();
-  Changed();
-}
+void TPen::SetColor(TColor AValue) { SetAttribute(FColor, AValue, FHandle); }
 
-void TPen::SetWidth(int AValue) {
-  if (FWidth == AValue) return;
-  FWidth = AValue;
-  FHandle.Reset();
-  Changed();
-}
+void TPen::SetWidth(int AValue) { SetAttribute(FWidth, AValue, FHandle); }
 
-void TPen::SetStyle(TPenStyle AValue) {
-  if (FStyle == AValue) return;
-  FStyle = AValue;
-  FHandle.Reset();
-  Changed();
-}
+void TPen::SetStyle(TPenStyle AValue) { SetAttribute(FStyle, AValue, FHandle); }
 
 void TPen::Assign(const TPen& ASource) {
   SetColor(ASource.FColor);
@@ -162,21 +117,30 @@ HPEN TPen::GetHandle() const {
 // ---- TCanvas ----
 
 TCanvas::TCanvas() {
-  // A changed object is selected again at its next use.
-  FFont.OnChange = [this] { FState &= uint8_t(~csFont); };
-  FBrush.OnChange = [this] { FState &= uint8_t(~csBrush); };
-  FPen.OnChange = [this] { FState &= uint8_t(~csPen); };
+  // A changed object leaves the device context before its old system object
+  // is released, and is selected again at its next use.
+  FFont.OnChange = [this] { Deselect(csFont); };
+  FBrush.OnChange = [this] { Deselect(csBrush); };
+  FPen.OnChange = [this] { Deselect(csPen); };
 }
 
 TCanvas::~TCanvas() { SetHandle(nullptr); }
 
+void TCanvas::Select(uint8_t AState, HGDIOBJ AObject) {
+  HGDIOBJ old = SelectObject(FHandle, AObject);
+  HGDIOBJ& first = FOld[AState >> 1];  // 1, 2, 4 -> 0, 1, 2
+  if (!first) first = old;
+}
+
+void TCanvas::Deselect(uint8_t AState) {
+  HGDIOBJ& first = FOld[AState >> 1];
+  if (FHandle && first) SelectObject(FHandle, first);
+  first = nullptr;
+  FState &= uint8_t(~AState);
+}
+
 void TCanvas::DeselectAll() {
-  if (!FHandle) return;
-  if (FOldFont) SelectObject(FHandle, FOldFont);
-  if (FOldBrush) SelectObject(FHandle, FOldBrush);
-  if (FOldPen) SelectObject(FHandle, FOldPen);
-  FOldFont = FOldBrush = FOldPen = nullptr;
-  FState = 0;
+  for (uint8_t state : {csFont, csBrush, csPen}) Deselect(state);
 }
 
 void TCanvas::SetHandle(HDC ADC) {
@@ -187,17 +151,25 @@ void TCanvas::SetHandle(HDC ADC) {
 
 void TCanvas::Refresh() { FState = 0; }
 
+void TCanvas::Reset(const TFont& AFont) {
+  FBrush.SetColor(clWhite);
+  FBrush.SetStyle(TBrushStyle::bsSolid);
+  FPen.SetColor(clBlack);
+  FPen.SetWidth(1);
+  FPen.SetStyle(TPenStyle::psSolid);
+  FFont.Assign(AFont);
+  Refresh();
+}
+
 void TCanvas::RequireState(uint8_t AState) {
   if (!FHandle) throw Velqora::Exception(L"Canvas does not allow drawing");
   uint8_t needed = AState & uint8_t(~FState);
   if (needed & csFont) {
-    HGDIOBJ old = SelectObject(FHandle, FFont.GetHandle());
-    if (!FOldFont) FOldFont = old;
+    Select(csFont, FFont.GetHandle());
     SetTextColor(FHandle, ColorToRGB(FFont.GetColor()));
   }
   if (needed & csBrush) {
-    HGDIOBJ old = SelectObject(FHandle, FBrush.GetHandle());
-    if (!FOldBrush) FOldBrush = old;
+    Select(csBrush, FBrush.GetHandle());
     if (FBrush.GetStyle() == TBrushStyle::bsClear || FBrush.GetColor() == clNone) {
       SetBkMode(FHandle, TRANSPARENT);
     } else {
@@ -205,10 +177,7 @@ void TCanvas::RequireState(uint8_t AState) {
       SetBkMode(FHandle, OPAQUE);
     }
   }
-  if (needed & csPen) {
-    HGDIOBJ old = SelectObject(FHandle, FPen.GetHandle());
-    if (!FOldPen) FOldPen = old;
-  }
+  if (needed & csPen) Select(csPen, FPen.GetHandle());
   FState |= needed;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "UniqueHandle.h"
 
@@ -24,13 +25,25 @@ constexpr TColor RGBColor(uint8_t R, uint8_t G, uint8_t B) { return TColor(R) | 
 // The plain RGB value of a colour, system colours resolved.
 COLORREF ColorToRGB(TColor AColor);
 
-// Base of the drawing objects: reports changes to whoever listens.
+// Base of the drawing objects: reports changes to whoever listens. When a
+// change replaces the system object, the old one is released only after the
+// listeners have run, so that whoever has it selected into a device context
+// deselects it first.
 class TGraphicsObject {
 public:
   std::function<void()> OnChange;
 
 protected:
   void Changed();
+  // Sets an attribute the system object carries: the next use makes a new
+  // object; the old one goes after the listeners.
+  template <typename T, typename THandle>
+  void SetAttribute(T& AField, const T& AValue, THandle& AHandle) {
+    if (AField == AValue) return;
+    AField = AValue;
+    THandle old = std::move(AHandle);
+    Changed();
+  }
 };
 
 enum TFontStyle : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
@@ -64,8 +77,6 @@ public:
   HFONT GetHandle() const;
 
 private:
-  void AttributeChanged();
-
   std::wstring FName = L"Tahoma";
   int FHeight = -11;
   TFontStyles FStyle = 0;
@@ -115,7 +126,8 @@ class TBitmap32;
 
 // Draws on a device context that someone else owns. The font, brush and pen
 // are selected into it when drawing needs them and deselected when the
-// device context is detached, so they can change or go away afterwards.
+// device context is detached, or before a change releases one of them, so
+// that no object is released while the device context has it selected.
 class TCanvas {
 public:
   TCanvas();
@@ -132,9 +144,12 @@ public:
   TBrush& Brush() { return FBrush; }
   TPen& Pen() { return FPen; }
 
-  // Selects the current font, brush and pen again (after they changed or
-  // after someone else drew on the device context).
+  // Selects the current font, brush and pen again (after someone else drew
+  // on the device context).
   void Refresh();
+  // Brush and pen back to their defaults (solid white, solid black one
+  // pixel wide), the font AFont's: how each paint starts.
+  void Reset(const TFont& AFont);
   // The clipping box of the device context, in logical units.
   RECT GetClipRect() const;
 
@@ -151,13 +166,16 @@ public:
   void Draw(int AX, int AY, const TBitmap32& ABitmap);
 
 private:
+  // Bit n of the state: object n (font, brush, pen) is selected.
   enum : uint8_t { csFont = 1, csBrush = 2, csPen = 4 };
   void RequireState(uint8_t AState);
+  void Select(uint8_t AState, HGDIOBJ AObject);
+  void Deselect(uint8_t AState);
   void DeselectAll();
 
   HDC FHandle = nullptr;
   uint8_t FState = 0;
-  HGDIOBJ FOldFont = nullptr, FOldBrush = nullptr, FOldPen = nullptr;
+  HGDIOBJ FOld[3] = {};  // what the device context had before, per object
   TFont FFont;
   TBrush FBrush;
   TPen FPen;

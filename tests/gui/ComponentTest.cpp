@@ -107,6 +107,28 @@ TEST(Control, ChildrenTakeParentDoubleBufferingUnlessSetOwn) {
   EXPECT_FALSE(own->GetDoubleBuffered());
 }
 
+// Whether a flag of kind TFlag can be put into, and asked of, a TSet.
+template <typename TSet, typename TFlag>
+concept TakesFlag = requires(TSet ASet, TFlag AFlag) {
+  ASet |= AFlag;
+  ASet.Contains(AFlag);
+};
+
+TEST(Control, StyleStateAndComponentStateAreSetsOfTheirOwn) {
+  // Flags of different sets share values: mixing them is a compile error.
+  static_assert(TakesFlag<TControlStyle, TControlStyleFlag>);
+  static_assert(!TakesFlag<TControlStyle, TControlStateFlag>);
+  static_assert(!TakesFlag<TControlState, TControlStyleFlag>);
+  static_assert(!TakesFlag<TComponentState, TControlStateFlag>);
+  static_assert(!TakesFlag<TControlState, TComponentStateFlag>);
+
+  TControlStyle style = csCaptureMouse | csOpaque;
+  style -= csCaptureMouse;
+  EXPECT_TRUE(style.Contains(csOpaque));
+  EXPECT_FALSE(style.Contains(csCaptureMouse));
+  EXPECT_FALSE(style.Contains(csAcceptsControls));
+}
+
 TEST(Font, MakesTheFontItDescribes) {
   TFont font;
   font.SetName(L"Segoe UI");

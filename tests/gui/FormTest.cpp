@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "ExtCtrls.h"
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
@@ -12,13 +14,18 @@ namespace {
 
 class FormTest : public Testing::GuiTest {};
 
-// A focusable control that counts its clicks and can fail on request.
+// A focusable control that counts its clicks, fails on message FailOn by
+// calling Raise and runs OnApp for WM_APP + 1.
 struct TProbe : TCustomControl {
   explicit TProbe(TComponent* AOwner) : TCustomControl(AOwner) { SetTabStop(true); }
   void WndProc(TMessage& AMessage) override {
-    if (AMessage.Msg == WM_APP) throw Velqora::Exception(L"probe failed");
+    if (AMessage.Msg == FailOn) Raise();
+    if (AMessage.Msg == WM_APP + 1 && OnApp) OnApp();
     TCustomControl::WndProc(AMessage);
   }
+  UINT FailOn = WM_APP;
+  void (*Raise)() = [] { throw Velqora::Exception(L"probe failed"); };
+  std::function<void()> OnApp;
   bool WantsKey(WPARAM AKey) override { return AKey == VK_RETURN; }
   void KeyDown(WPARAM AKey) override {
     if (AKey == VK_RETURN) ++Clicks;
@@ -110,6 +117,120 @@ TEST_F(FormTest, ErrorsInWindowProceduresReachTheApplicationNotTheSystem) {
   ASSERT_TRUE(PumpUntil([&] { return !Errors.empty(); }));
   EXPECT_EQ(Errors, std::vector<std::wstring>{L"probe failed"});
   EXPECT_TRUE(IsWindow(probe->GetHandle()));  // the control carries on
+}
+
+TEST_F(FormTest, AnErrorOfASentMessageReachesTheCallThatSentIt) {
+  using TAct = void (*)(TProbe&, TForm&);
+  const struct {
+    const char* Name;
+    UINT FailOn;
+    TAct Act;
+    bool HasWindow;  // afterwards
+  } cases[] = {
+      {"window made, WM_NCCREATE", WM_NCCREATE, [](TProbe& p, TForm& f) { p.SetParent(&f); }, false},
+      {"window made, WM_CREATE", WM_CREATE, [](TProbe& p, TForm& f) { p.SetParent(&f); }, false},
+      {"window made, WM_SIZE", WM_SIZE, [](TProbe& p, TForm& f) { p.SetParent(&f); }, false},
+      {"moved, WM_SIZE", WM_SIZE, [](TProbe& p, TForm&) { p.SetBounds(5, 5, 40, 40); }, true},
+      {"moved, WM_WINDOWPOSCHANGED", WM_WINDOWPOSCHANGED, [](TProbe& p, TForm&) { p.SetLeft(9); }, true},
+      {"caption, WM_SETTEXT", WM_SETTEXT, [](TProbe& p, TForm&) { p.SetCaption(L"x"); }, true},
+      {"font, WM_SETFONT", WM_SETFONT, [](TProbe& p, TForm&) { p.Font().SetHeight(-20); }, true},
+      {"hidden, WM_SHOWWINDOW", WM_SHOWWINDOW, [](TProbe& p, TForm&) { p.Hide(); }, true},
+      {"disabled, WM_ENABLE", WM_ENABLE, [](TProbe& p, TForm&) { p.SetEnabled(false); }, true},
+      {"focused, WM_SETFOCUS", WM_SETFOCUS, [](TProbe& p, TForm&) { p.SetFocus(); }, true},
+      {"brought to front, WM_WINDOWPOSCHANGING", WM_WINDOWPOSCHANGING,
+       [](TProbe& p, TForm&) { p.BringToFront(); }, true},
+      {"updated, WM_PAINT", WM_PAINT,
+       [](TProbe& p, TForm&) {
+         p.Invalidate();
+         p.Update();
+       },
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    NewApplication();
+    Errors.clear();
+    auto form = new TForm(App.get());
+    form->SetClientSize(100, 50);
+    auto other = new TProbe(form);  // so that the probe is not on top already
+    other->SetParent(form);
+    auto probe = new TProbe(form);
+    probe->SetBounds(30, 0, 20, 20);
+    if (c.HasWindow) probe->SetParent(form);
+    form->Show();
+    other->BringToFront();
+    Testing::PumpPending();
+    probe->FailOn = c.FailOn;
+    std::wstring raised;
+    try {
+      c.Act(*probe, *form);
+    } catch (...) {
+      raised = ExceptionMessage(std::current_exception());
+    }
+    EXPECT_EQ(raised, L"probe failed");
+    EXPECT_EQ(probe->HandleAllocated(), c.HasWindow);
+    probe->FailOn = WM_APP;
+    Testing::PumpPending();
+    EXPECT_TRUE(Errors.empty()) << "reported as well";
+  }
+}
+
+TEST_F(FormTest, AnErrorOfASentMessageInADispatchedOneReachesTheApplicationOnce) {
+  auto form = new TForm(App.get());
+  auto sender = new TProbe(form);
+  auto failing = new TProbe(form);
+  sender->SetParent(form);
+  failing->SetParent(form);
+  form->Show();
+  failing->FailOn = WM_SIZE;
+  bool passedThrough = false;
+  sender->OnApp = [&] {
+    try {
+      failing->SetBounds(0, 0, 50, 50);
+    } catch (...) {
+      passedThrough = true;
+      throw;
+    }
+  };
+  PostMessageW(sender->GetHandle(), WM_APP + 1, 0, 0);
+  ASSERT_TRUE(PumpUntil([&] { return !Errors.empty(); }));
+  Testing::PumpPending();
+  EXPECT_EQ(Errors, std::vector<std::wstring>{L"probe failed"});
+  EXPECT_TRUE(passedThrough) << "the handler that moved the control saw the error";
+}
+
+TEST_F(FormTest, TheWindowProcedureCatchesWhateverIsThrown) {
+  using TRaise = void (*)();
+  const struct {
+    TRaise Raise;
+    const wchar_t* Text;
+  } cases[] = {
+      {[] { throw Velqora::Exception(L"ours"); }, L"ours"},
+      {[] { throw std::runtime_error("standard"); }, L"standard"},
+      {[] { throw 42; }, L"Unknown error"},
+  };
+  auto form = new TForm(App.get());
+  auto probe = new TProbe(form);
+  probe->SetParent(form);
+  form->Show();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Velqora::WideToUtf8(c.Text));
+    Errors.clear();
+    probe->Raise = c.Raise;
+    PostMessageW(probe->GetHandle(), WM_APP, 0, 0);  // dispatched by the loop
+    ASSERT_TRUE(PumpUntil([&] { return !Errors.empty(); }));
+    EXPECT_EQ(Errors, std::vector<std::wstring>{c.Text});
+    try {  // sent by a call of ours
+      probe->FailOn = WM_SETTEXT;
+      probe->SetCaption(c.Text);
+      ADD_FAILURE() << "nothing raised";
+    } catch (...) {
+      EXPECT_EQ(ExceptionMessage(std::current_exception()), c.Text);
+    }
+    probe->FailOn = WM_APP;
+    Testing::PumpPending();
+    EXPECT_EQ(Errors, std::vector<std::wstring>{c.Text}) << "the sent message's error is not reported";
+  }
 }
 
 TEST_F(FormTest, TabMovesFocusInTabOrderAndKeysReachTheFocusedControl) {

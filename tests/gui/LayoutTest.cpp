@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Controls.Align.h"
 #include "ExtCtrls.h"
 #include "GuiTestSupport.h"
 
@@ -65,6 +66,50 @@ TEST(Layout, AlignsChildrenInCreationOrderWithMargins) {
       const RECT& e = c.Expected[i];
       EXPECT_TRUE(EqualRect(&r, &e)) << "child " << i << ": " << r.left << "," << r.top << "," << r.right << ","
                                      << r.bottom;
+    }
+  }
+}
+
+TEST(Layout, AlignBoundsIsAFunctionOfRectangles) {
+  const TMargins m{1, 2, 3, 4};
+  const struct {
+    const char* Name;
+    RECT Client;
+    std::vector<TAlignItem> Children;
+    std::vector<RECT> Expected;
+  } cases[] = {
+      {"the client area need not start at the origin",
+       {10, 20, 110, 70},
+       {{TAlign::alTop, true, false, {}, {0, 0, 5, 10}}, {TAlign::alClient, true, false, {}, {0, 0, 5, 5}}},
+       {{10, 20, 110, 30}, {10, 30, 110, 70}}},
+      {"unaligned and hidden children keep their bounds and take no space",
+       {0, 0, 100, 50},
+       {{TAlign::alNone, true, false, {}, {7, 7, 9, 9}}, {TAlign::alLeft, false, false, {}, {1, 1, 31, 11}},
+        {TAlign::alLeft, true, false, {}, {0, 0, 20, 0}}},
+       {{7, 7, 9, 9}, {1, 1, 31, 11}, {0, 0, 20, 50}}},
+      {"margins count only when aligning with them",
+       {0, 0, 100, 50},
+       {{TAlign::alBottom, true, false, m, {0, 0, 0, 10}}, {TAlign::alBottom, true, true, m, {0, 0, 0, 10}}},
+       {{0, 40, 100, 50}, {1, 26, 97, 36}}},
+      {"kinds in order: the right strip is what top and left leave",
+       {0, 0, 100, 50},
+       {{TAlign::alRight, true, false, {}, {0, 0, 10, 0}}, {TAlign::alLeft, true, false, {}, {0, 0, 10, 0}},
+        {TAlign::alTop, true, false, {}, {0, 0, 0, 5}}},
+       {{90, 5, 100, 50}, {0, 5, 10, 50}, {0, 0, 100, 5}}},
+      {"where space runs out sizes come out negative",
+       {0, 0, 100, 20},
+       {{TAlign::alTop, true, false, {}, {0, 0, 0, 15}}, {TAlign::alBottom, true, false, {}, {0, 0, 0, 15}},
+        {TAlign::alClient, true, false, {}, {0, 0, 0, 0}}},
+       {{0, 0, 100, 15}, {0, 5, 100, 20}, {0, 15, 100, 5}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::vector<TAlignItem> items = c.Children;
+    AlignBounds(c.Client, items);
+    for (size_t i = 0; i < items.size(); ++i) {
+      const RECT& r = items[i].Bounds;
+      EXPECT_TRUE(EqualRect(&r, &c.Expected[i]))
+          << "child " << i << ": " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
     }
   }
 }

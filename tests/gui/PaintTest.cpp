@@ -81,6 +81,45 @@ TEST(Canvas, DrawsWithItsObjectsAndGivesTheDeviceContextBack) {
   EXPECT_EQ(GetCurrentObject(target.DC.Get(), OBJ_BRUSH), brush);
 }
 
+TEST(Canvas, DeselectsAnObjectBeforeReleasingIt) {
+  using TAction = void (*)(TCanvas&);
+  const TAction fill = [](TCanvas& c) { c.FillRect({0, 0, 2, 2}); };
+  const TAction line = [](TCanvas& c) { c.LineTo(2, 2); };
+  const TAction text = [](TCanvas& c) { c.TextExtent(L"x"); };
+  struct TCase {
+    const char* Name;
+    DWORD Kind;
+    TAction Use, Change;
+  } cases[] = {
+      {"brush colour", OBJ_BRUSH, fill, [](TCanvas& c) { c.Brush().SetColor(clBlack); }},
+      {"brush style", OBJ_BRUSH, fill, [](TCanvas& c) { c.Brush().SetStyle(TBrushStyle::bsClear); }},
+      {"pen colour", OBJ_PEN, line, [](TCanvas& c) { c.Pen().SetColor(clWhite); }},
+      {"pen width", OBJ_PEN, line, [](TCanvas& c) { c.Pen().SetWidth(3); }},
+      {"pen style", OBJ_PEN, line, [](TCanvas& c) { c.Pen().SetStyle(TPenStyle::psClear); }},
+      {"font name", OBJ_FONT, text, [](TCanvas& c) { c.Font().SetName(L"Arial"); }},
+      {"font height", OBJ_FONT, text, [](TCanvas& c) { c.Font().SetHeight(-20); }},
+      {"font style", OBJ_FONT, text, [](TCanvas& c) { c.Font().SetStyle(fsBold); }},
+      {"font quality", OBJ_FONT, text, [](TCanvas& c) { c.Font().SetQuality(TFontQuality::fqDraft); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TRenderTarget target(4, 4);
+    HDC dc = target.DC.Get();
+    HGDIOBJ original = GetCurrentObject(dc, c.Kind);
+    TCanvas canvas;
+    canvas.SetHandle(dc);
+    c.Use(canvas);
+    HGDIOBJ used = GetCurrentObject(dc, c.Kind);
+    ASSERT_NE(used, original);
+    c.Change(canvas);  // releases the object made for the old value
+    EXPECT_NE(GetCurrentObject(dc, c.Kind), used) << "released while still selected";
+    c.Use(canvas);
+    EXPECT_NE(GetCurrentObject(dc, c.Kind), original);
+    canvas.SetHandle(nullptr);
+    EXPECT_EQ(GetCurrentObject(dc, c.Kind), original);
+  }
+}
+
 TEST(Canvas, RefusesToDrawWithoutDeviceContext) {
   TCanvas canvas;
   EXPECT_THROW(canvas.FillRect({0, 0, 1, 1}), Velqora::Exception);
