@@ -7,6 +7,7 @@
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.Project.ProcessInfo.h"
+#include "Velqora.System.SysUtils.h"
 #include "uInstaller.h"
 #include "ufmMain.h"
 
@@ -38,6 +39,9 @@ void RestrictDllSearch() {
 void RunWizard() {
   Gui::TApplication application;
   application.Initialize();
+  // Errors in the support library's utility windows are reported like those
+  // of the GUI's own windows.
+  Velqora::SetWindowErrorHandler([](std::exception_ptr AError) noexcept { Gui::TApplication::QueueException(AError); });
   application.MainFormOnTaskbar = true;
   try {
     new ufmMain::TfmMain(&application);  // the application owns its main form

@@ -182,14 +182,26 @@ namespace {
 
 const wchar_t UtilityWindowClass[] = L"Velqora.UtilityWindow";
 
+TWindowErrorHandler WindowErrorHandler = nullptr;
+std::exception_ptr PendingWindowError;  // the first one counts
+
 // Forwards each message to the procedure kept in the window's user data.
+// Nothing the procedure raises crosses into the system, which would end
+// the process: the error is handed on.
 LRESULT CALLBACK ForwardingWindowProc(HWND AWnd, UINT AMsg, WPARAM AWParam, LPARAM ALParam) {
   TWindowMessage message{AMsg, AWParam, ALParam, 0};
-  auto proc = reinterpret_cast<TWndClassMethod>(GetWindowLongPtrW(AWnd, GWLP_USERDATA));
-  if (proc)
-    proc(message);
-  else
-    DefaultWindowHandler(AWnd, message);
+  try {
+    auto proc = reinterpret_cast<TWndClassMethod>(GetWindowLongPtrW(AWnd, GWLP_USERDATA));
+    if (proc)
+      proc(message);
+    else
+      DefaultWindowHandler(AWnd, message);
+  } catch (...) {
+    if (WindowErrorHandler)
+      WindowErrorHandler(std::current_exception());
+    else if (!PendingWindowError)
+      PendingWindowError = std::current_exception();
+  }
   return message.Result;
 }
 
@@ -228,6 +240,12 @@ void DeallocateWindow(HWND AWnd) {
 
 void DefaultWindowHandler(HWND AWnd, TWindowMessage& AMessage) {
   AMessage.Result = DefWindowProcW(AWnd, AMessage.Msg, AMessage.WParam, AMessage.LParam);
+}
+
+void SetWindowErrorHandler(TWindowErrorHandler AHandler) { WindowErrorHandler = AHandler; }
+
+void RaisePendingWindowError() {
+  if (std::exception_ptr error = std::exchange(PendingWindowError, nullptr)) std::rethrow_exception(error);
 }
 
 // ---- tick arithmetic ----

@@ -103,12 +103,24 @@ struct TWndObjectMethod {
 
 // A hidden utility window of the program's own class whose messages go to
 // AProc (DefWindowProcW without one). Raises ESystemError when no window
-// results; call it on a thread with a message loop.
+// results; call it on a thread with a message loop. An exception AProc
+// raises never crosses into the system: the window procedure catches it and
+// hands it on (see SetWindowErrorHandler).
 HWND AllocateWindow(TWndClassMethod AProc = nullptr);
 // Restores the default procedure and destroys the window; ignores 0.
 void DeallocateWindow(HWND AWnd);
 // Stores DefWindowProcW's answer to AMessage in AMessage.Result.
 void DefaultWindowHandler(HWND AWnd, TWindowMessage& AMessage);
+
+// Where an exception raised in a utility window's procedure goes: the
+// program sets its error reporting here (the GUI application's). Without a
+// handler the first such error is kept until RaisePendingWindowError raises
+// it again, after the call into the system has returned. Utility windows
+// live on the GUI thread.
+using TWindowErrorHandler = void (*)(std::exception_ptr AError) noexcept;
+void SetWindowErrorHandler(TWindowErrorHandler AHandler);
+// Raises the error kept from a utility window's procedure, if any, once.
+void RaisePendingWindowError();
 
 // The tick count AInterval milliseconds after ATick.
 DWORD TickAdd(DWORD ATick, DWORD AInterval);
