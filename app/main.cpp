@@ -13,6 +13,17 @@
 
 namespace {
 
+constinit Velqora::DllRoutines::TRoutine<BOOL(WINAPI*)(DWORD)> SetDefaultDllDirectories{
+    L"kernel32.dll", "SetDefaultDllDirectories"};
+
+// Libraries are loaded from the system folder only, where the system offers
+// that; a DLL planted beside the wrapper is never picked up. Right after the
+// binding registry starts (the log and the registry load nothing).
+void RestrictDllSearch() {
+  if (auto set = SetDefaultDllDirectories.Find()) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  SetDllDirectoryW(L"");  // drops the current folder from the search
+}
+
 // Units with process-wide state, in dependency order; they stop in reverse.
 struct TUnit {
   void (*Start)();
@@ -21,20 +32,11 @@ struct TUnit {
 constexpr TUnit Units[] = {
     {Velqora::Debug::TDebugLogFile::Start, Velqora::Debug::TDebugLogFile::Stop},
     {Velqora::DllRoutines::Start, Velqora::DllRoutines::Stop},
+    {RestrictDllSearch, [] {}},
     {Velqora::ProcessInfo::Start, Velqora::ProcessInfo::Stop},
     {Project::VCL::VCLCommon::Start, Project::VCL::VCLCommon::Stop},
     {uInstaller::Start, uInstaller::Stop},
 };
-
-// Libraries are loaded from the system folder only, where the system offers
-// that; a DLL planted beside the wrapper is never picked up.
-void RestrictDllSearch() {
-  using TSetDefaultDllDirectories = BOOL(WINAPI*)(DWORD);
-  auto set = reinterpret_cast<TSetDefaultDllDirectories>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
-  if (set) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  SetDllDirectoryW(L"");  // drops the current folder from the search
-}
 
 void RunWizard() {
   Gui::TApplication application;
@@ -59,7 +61,6 @@ void RunWizard() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-  RestrictDllSearch();
   size_t started = 0;
   try {
     for (const TUnit& unit : Units) {

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "UniqueHandle.h"
+#include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
+#include "VersionInfo.h"
 
 namespace uWrapper::ResourceManager {
 
@@ -23,24 +25,10 @@ const wchar_t* const RT_VERSION_W = MAKEINTRESOURCEW(16);
   throw Exception(Format(L"Resource %s not found", {AResName}));
 }
 
-// version.dll is no KnownDLL: bound at run time from the system folder only.
-// It stays loaded for the life of the process.
-// imagehlp likewise, so that the wrapper does not load it at every start.
-using TCheckSumMappedFile = PIMAGE_NT_HEADERS(WINAPI*)(PVOID, DWORD, PDWORD, PDWORD);
-TCheckSumMappedFile CheckSumProcedure() {
-  static HMODULE module = LoadSystemLibrary(L"imagehlp.dll");
-  FARPROC proc = GetProcAddress(module, "CheckSumMappedFile");
-  if (!proc) ThrowLastOSError();
-  return reinterpret_cast<TCheckSumMappedFile>(reinterpret_cast<void*>(proc));
-}
-
-template <typename T>
-T VersionProcedure(const char* AName) {
-  static HMODULE module = LoadSystemLibrary(L"version.dll");
-  FARPROC proc = GetProcAddress(module, AName);
-  if (!proc) ThrowLastOSError();
-  return reinterpret_cast<T>(reinterpret_cast<void*>(proc));
-}
+// imagehlp is bound at run time, so that the wrapper does not load it at
+// every start.
+constinit DllRoutines::TRoutine<PIMAGE_NT_HEADERS(WINAPI*)(PVOID, DWORD, PDWORD, PDWORD)> CheckSumMappedFile{
+    L"imagehlp.dll", "CheckSumMappedFile"};
 
 // A resource update of a file that keeps its resources and is committed at
 // the end in every case; a failed commit raises unless an error is already
@@ -285,17 +273,10 @@ void TResourceManager::WriteMainIcon(HMODULE ASource, const void* AGroup, DWORD 
 }
 
 void TResourceManager::CopyVersionInfo(const std::wstring& AFromFile) {
-  using TGetSize = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
-  using TGetInfo = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
-  static const auto getSize = VersionProcedure<TGetSize>("GetFileVersionInfoSizeW");
-  static const auto getInfo = VersionProcedure<TGetInfo>("GetFileVersionInfoW");
-  DWORD handle = 0;
-  DWORD size = getSize(AFromFile.c_str(), &handle);
-  if (size == 0) return;
-  std::vector<char> block(size, 0);
-  if (!getInfo(AFromFile.c_str(), 0, size, block.data())) ThrowLastOSError();
+  std::vector<char> block = ReadVersionInfo(AFromFile);
+  if (block.empty()) return;
   TResourceUpdate update(FFileName);
-  update.Write(RT_VERSION_W, MAKEINTRESOURCEW(1), block.data(), size);
+  update.Write(RT_VERSION_W, MAKEINTRESOURCEW(1), block.data(), DWORD(block.size()));
   update.Commit();
 }
 
@@ -321,7 +302,7 @@ bool TResourceManager::ReadChecksum(const std::wstring& AFileName, DWORD& AStore
   TMappedFile file(AFileName);
   DWORD offset;
   if (!FindNtHeaders(file, offset)) return false;
-  if (!CheckSumProcedure()(file.View.Get(), file.Size, &AStored, &ACorrect)) ThrowLastOSError();
+  if (!CheckSumMappedFile.Get()(file.View.Get(), file.Size, &AStored, &ACorrect)) ThrowLastOSError();
   return true;
 }
 
@@ -332,7 +313,7 @@ void TResourceManager::UpdateChecksum() {
   DWORD offset;
   if (!FindNtHeaders(file, offset)) return;  // left untouched
   DWORD stored = 0, correct = 0;
-  if (!CheckSumProcedure()(file.View.Get(), file.Size, &stored, &correct)) ThrowLastOSError();
+  if (!CheckSumMappedFile.Get()(file.View.Get(), file.Size, &stored, &correct)) ThrowLastOSError();
   if (stored == correct) return;
   unsigned char headers[NtHeadersSize];
   memcpy(headers, file.Bytes() + offset, NtHeadersSize);

@@ -74,6 +74,7 @@ inline void ReleaseModule(HMODULE h) noexcept { FreeLibrary(h); }
 inline void DestroyIconHandle(HICON h) noexcept { DestroyIcon(h); }
 inline void UnmapView(void* h) noexcept { UnmapViewOfFile(h); }
 inline void CloseFind(HANDLE h) noexcept { FindClose(h); }
+inline void FreeLocalMemory(void* h) noexcept { LocalFree(h); }
 }  // namespace detail
 
 using TUniqueKernelHandle = TUniqueHandle<HANDLE, detail::CloseKernelHandle>;
@@ -89,6 +90,8 @@ using TUniqueModule = TUniqueHandle<HMODULE, detail::ReleaseModule>;
 using TUniqueIcon = TUniqueHandle<HICON, detail::DestroyIconHandle>;
 using TUniqueMappedView = TUniqueHandle<void*, detail::UnmapView>;
 using TUniqueFind = TUniqueHandle<HANDLE, detail::CloseFind, -1>;
+// Memory the system allocated for the caller with LocalAlloc.
+using TUniqueLocalMemory = TUniqueHandle<void*, detail::FreeLocalMemory>;
 
 using TBorrowedKernelHandle = TBorrowedHandle<HANDLE>;
 using TBorrowedFileHandle = TBorrowedHandle<HANDLE, -1>;

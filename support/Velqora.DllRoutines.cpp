@@ -39,6 +39,22 @@ void LogFailure(const std::wstring& AComment, DWORD ACode) {
     LoaderLog->LogError(TLevel::dllError, AComment, ACode, Owner);
 }
 
+// A system library loaded from the system folder only (never from the
+// program's folder or the current one): the system-folder-only search where
+// the system offers it, else the full path in the system folder. Null with
+// the last error set when it cannot be loaded.
+HMODULE TryLoadSystemLibrary(const wchar_t* AName) {
+  HMODULE module = LoadLibraryExW(AName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (module) return module;
+  DWORD error = GetLastError();
+  if (error != ERROR_INVALID_PARAMETER) return nullptr;  // the search itself is offered
+  // Systems without the system-folder-only search: the full path.
+  wchar_t folder[MAX_PATH] = {};
+  UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  return LoadLibraryExW((std::wstring(folder, length) + L"\\" + AName).c_str(), nullptr, 0);
+}
+
 // The registry's lock, when there is one.
 class TRegistryLock {
 public:

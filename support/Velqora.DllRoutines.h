@@ -128,8 +128,9 @@ public:
     // The function; raises ESystemError when it cannot be bound.
     F Get() { return reinterpret_cast<F>(reinterpret_cast<void*>(BindProc())); }
     // The function, or none; raises nothing and writes no log record: for
-    // release functions, which run in destructors, and for the diagnostic
-    // log itself, whose folder name needs bound functions.
+    // functions a caller can do without, for release functions, which run
+    // in destructors, and for the diagnostic log itself, whose folder name
+    // needs bound functions (a record of the loader would re-enter it).
     F Find() noexcept { return reinterpret_cast<F>(reinterpret_cast<void*>(FindProc())); }
   };
 

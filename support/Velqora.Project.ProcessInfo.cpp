@@ -24,6 +24,9 @@ std::vector<PVOID>* RedirectionStack = nullptr;
 constexpr DWORD StartFlags = CREATE_NO_WINDOW | CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP |
                              NORMAL_PRIORITY_CLASS;  // 0x0C000220
 
+constinit DllRoutines::TRoutine<BOOL(WINAPI*)(SHELLEXECUTEINFOW*)> ShellExecuteExRoutine{L"shell32.dll",
+                                                                                       "ShellExecuteExW"};
+
 bool IsVistaOrLater() { return IsWinVersionInRange(TWinVersion::wvWinVista, TWinVersion::wvWinMaximum); }
 
 void CloseProcessHandles(PROCESS_INFORMATION& AInfo) {
@@ -122,8 +125,7 @@ bool ProcessInfo::ShellExecute(HWND AWnd, const std::wstring& AOperation, const 
   if (!ADirectory.empty()) info.lpDirectory = ADirectory.c_str();
   info.nShow = AShowCmd;
   try {  // shell32 only when asked, not at every start of the program
-    using F = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
-    return DllRoutines::Call<F>(L"shell32.dll", "ShellExecuteExW")(&info) != FALSE;
+    return ShellExecuteExRoutine.Get()(&info) != FALSE;
   } catch (const Exception&) {
     return false;
   }

@@ -301,24 +301,6 @@ bool IsBareFileName(std::wstring_view AName) {
   return !AName.empty() && AName.find_first_of(L"\\/:") == std::wstring_view::npos;
 }
 
-HMODULE TryLoadSystemLibrary(const wchar_t* AName) {
-  HMODULE module = LoadLibraryExW(AName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (module) return module;
-  DWORD error = GetLastError();
-  if (error != ERROR_INVALID_PARAMETER) return nullptr;  // the search itself is offered
-  // Systems without the system-folder-only search: the full path.
-  wchar_t folder[MAX_PATH] = {};
-  UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  return LoadLibraryExW((std::wstring(folder, length) + L"\\" + AName).c_str(), nullptr, 0);
-}
-
-HMODULE LoadSystemLibrary(const wchar_t* AName) {
-  HMODULE module = TryLoadSystemLibrary(AName);
-  if (!module) ThrowLastOSError();
-  return module;
-}
-
 std::vector<std::wstring> MultiStringToArray(const wchar_t* AText) {
   std::vector<std::wstring> result;
   if (!AText) return result;

@@ -129,13 +129,6 @@ DWORD TickAdd(DWORD ATick, DWORD AInterval);
 // difference.
 DWORD TickDiff(DWORD ANow, DWORD AStart);
 
-// A system library loaded from the system folder only (never from the
-// program's folder or the current one): the system-folder-only search where
-// the system offers it, else the full path in the system folder. Null with
-// the last error set when it cannot be loaded; the caller owns the handle.
-HMODULE TryLoadSystemLibrary(const wchar_t* AName);
-// The same, raising ESystemError when it cannot be loaded.
-HMODULE LoadSystemLibrary(const wchar_t* AName);
 // Creates every missing folder of AFolder (a path ending in a backslash);
 // failures are not reported.
 void ForceFolders(const std::wstring& AFolder);

@@ -36,11 +36,20 @@ TEST(DebugSwitch, OnlyMinusOrSlashAndTheWholeWord) {
   EXPECT_FALSE(DebugSwitchOn());  // the tests run without it
 }
 
+// The log names its folder with functions bound through the binding
+// registry.
+class LogHelperTest : public ::testing::Test {
+protected:
+  void SetUp() override { Velqora::DllRoutines::Start(); }
+  void TearDown() override { Velqora::DllRoutines::Stop(); }
+};
+
 // A log of its own for each test, on, with its file removed afterwards.
-class LogTest : public ::testing::Test {
+class LogTest : public LogHelperTest {
 protected:
   void SetUp() override {
     TDebugLogFile::Start();
+    LogHelperTest::SetUp();
     Log = TDebugLogFile::GetLogInstance(Name);
     ASSERT_TRUE(Log);
     Log->SetLogLevel(INT32_MAX);
@@ -49,6 +58,7 @@ protected:
   }
   void TearDown() override {
     TDebugLogFile::FreeLogInstance(Log);
+    LogHelperTest::TearDown();
     TDebugLogFile::Stop();
     DeleteFileW(File.c_str());
   }
@@ -278,7 +288,7 @@ TEST_F(LogTest, ProcedureFramesAndProcessList) {
   EXPECT_EQ(text(lines.size() - 2), L"DONE: LogProcessList");
 }
 
-TEST(LogHelper, FolderFromVersionStringsWithUnknownFallbacks) {
+TEST_F(LogHelperTest, FolderFromVersionStringsWithUnknownFallbacks) {
   wchar_t appData[MAX_PATH];
   ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, appData, 0x23, FALSE));
   // The test program has no version resource.
@@ -289,7 +299,7 @@ TEST(LogHelper, FolderFromVersionStringsWithUnknownFallbacks) {
   EXPECT_EQ(v.Version, L"1.0.0.0");
 }
 
-TEST(LogHelper, MainIniNamesTheFileOfTheVersionStrings) {
+TEST_F(LogHelperTest, MainIniNamesTheFileOfTheVersionStrings) {
   Testing::TTempFolder folder;
   std::wstring dir = folder.Path() + L"\\";
   EXPECT_EQ(MainFileNameIn(dir, L"wrapper.exe"), L"wrapper.exe");  // no Data\main.ini

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "UniqueHandle.h"
+#include "Velqora.Debug.LogFile.h"
+#include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
 #include "uWrapper.ResourceManager.h"
 #include "version.h"
@@ -251,10 +253,12 @@ int Run(int argc, wchar_t** argv) {
   return 0;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
+int Report(int argc, wchar_t** argv) {
   try {
+    // The resource package binds system functions through the binding
+    // registry, which writes to the diagnostic log.
+    Debug::TDebugLogFile::Start();
+    DllRoutines::Start();
     return Run(argc, argv);
   } catch (const EUsage& e) {
     Write(STD_ERROR_HANDLE, L"bountiq-pack: " + e.Message + L" (see --help)\n");
@@ -269,4 +273,13 @@ int wmain(int argc, wchar_t** argv) {
     Write(STD_ERROR_HANDLE, L"bountiq-pack: not enough memory\n");
     return 1;
   }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  int code = Report(argc, argv);
+  DllRoutines::Stop();
+  Debug::TDebugLogFile::Stop();
+  return code;
 }
