@@ -4,10 +4,10 @@
 
 #include "Forms.h"
 #include "Project.VCL.Common.h"
+#include "UtilityWindow.h"
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.Project.ProcessInfo.h"
-#include "Velqora.System.SysUtils.h"
 #include "uInstaller.h"
 #include "ufmMain.h"
 

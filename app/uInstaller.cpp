@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "CriticalSection.h"
+#include "FolderTree.h"
 #include "UniqueHandle.h"
 #include "Velqora.Project.ProcessInfo.h"
 #include "Velqora.System.SysUtils.h"

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "UniqueHandle.h"
+#include "Utf.h"
 
 namespace Velqora::Debug {
 

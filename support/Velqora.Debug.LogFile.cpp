@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "FolderTree.h"
 #include "Velqora.Debug.Common.h"
 #include "Velqora.Debug.Helper.h"
 #include "Velqora.System.SysUtils.h"

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "Utf.h"
 #include "Velqora.System.SysUtils.h"
 #include "uInstaller.h"
 

@@ -12,6 +12,7 @@
 
 #include "InstallerRecord.h"
 #include "TestSupport.h"
+#include "Utf.h"
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"

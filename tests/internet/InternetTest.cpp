@@ -9,6 +9,7 @@
 
 #include "TestSupport.h"
 #include "TrustedRoot.h"
+#include "Utf.h"
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"

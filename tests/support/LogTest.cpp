@@ -6,6 +6,7 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "Utf.h"
 #include "Velqora.Debug.Common.h"
 #include "Velqora.Debug.Helper.h"
 #include "Velqora.Debug.Log.h"

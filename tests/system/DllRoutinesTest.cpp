@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "SystemTestSupport.h"
+#include "Utf.h"
 #include "Velqora.Debug.Log.h"
 #include "Velqora.System.SysUtils.h"
 
