@@ -6,8 +6,9 @@
 #include <atomic>
 #include <optional>
 
-#include "CriticalSection.h"
+#include "FileNames.h"
 #include "FolderTree.h"
+#include "Paths.h"
 #include "UniqueHandle.h"
 #include "Velqora.Project.ProcessInfo.h"
 #include "Velqora.System.SysUtils.h"
@@ -172,14 +173,12 @@ std::wstring TInstallerProcess::TempFolder() {
 }
 
 std::wstring TInstallerProcess::MakeInstallerFileName(const std::wstring& AFileName, const std::wstring& AFolder) {
-  // Only the last component of whatever the name holds: no folders, no
-  // drive, no stream; the file never lands outside AFolder.
+  // Only the last component of whatever the name holds (no folders, no
+  // drive, no stream), without the trailing dots and blanks the system
+  // would drop; the file never lands outside AFolder.
   std::wstring name = AFileName.substr(AFileName.find_last_of(L"\\/:") + 1);
   while (!name.empty() && (name.back() == L' ' || name.back() == L'.')) name.pop_back();
-  bool usable = !name.empty();
-  for (wchar_t c : name)
-    if (c < 32 || wcschr(L"<>\"|?*", c)) usable = false;
-  if (!usable) name = L"installer.exe";
+  if (!IsSafeFileName(name)) name = L"installer.exe";
   size_t dot = name.find_last_of(L'.');
   std::wstring base = dot == std::wstring::npos ? name : name.substr(0, dot);
   std::wstring extension = dot == std::wstring::npos ? L"" : name.substr(dot);
@@ -190,34 +189,9 @@ std::wstring TInstallerProcess::MakeInstallerFileName(const std::wstring& AFileN
   return candidate;
 }
 
-namespace {
-// The system directory, looked up once under its lock (made when the unit
-// starts).
-CRITICAL_SECTION SystemDirectoryLock;
-wchar_t SystemDirectoryBuffer[MAX_PATH + 1];
-volatile LONG SystemDirectoryKnown = 0;
-}  // namespace
-
-std::wstring TInstallerProcess::SystemDirectory() {
-  if (!InterlockedCompareExchange(&SystemDirectoryKnown, 0, 0)) {
-    EnterCriticalSection(&SystemDirectoryLock);
-    if (!SystemDirectoryKnown) {
-      UINT length = GetSystemDirectoryW(SystemDirectoryBuffer, MAX_PATH);
-      if (length >= MAX_PATH) length = 0;
-      if (length == 0 || SystemDirectoryBuffer[length - 1] != L'\\') SystemDirectoryBuffer[length++] = L'\\';
-      SystemDirectoryBuffer[length] = 0;
-      InterlockedExchange(&SystemDirectoryKnown, 1);
-    }
-    LeaveCriticalSection(&SystemDirectoryLock);
-  }
-  return SystemDirectoryBuffer;
-}
-
 void TInstallerProcess::ExtractFromResources(const std::wstring& AResFileName, const std::wstring& AResInstallerData) {
   try {
-    wchar_t self[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    uWrapper::ResourceManager::TResourceManager resources(std::wstring(self, length));
+    uWrapper::ResourceManager::TResourceManager resources(ProgramPath());
     FInstallerFileName = MakeInstallerFileName(resources.GetString(AResFileName), FFolder);
     FInstallerParams.clear();
     resources.GetFile(AResInstallerData, FInstallerFileName);
@@ -265,7 +239,7 @@ void TInstallerProcess::ExecuteProcess() {
     std::wstring application, command;
     size_t dot = FInstallerFileName.find_last_of(L'.');
     if (dot != std::wstring::npos && lstrcmpiW(FInstallerFileName.c_str() + dot, L".msi") == 0) {
-      application = SystemDirectory() + L"msiexec.exe";
+      application = SystemFolder() + L"\\msiexec.exe";
       command = L"\"" + application + L"\" /i \"" + FInstallerFileName + L"\"";
     } else {
       // The program's own path first, as every program expects.
@@ -336,7 +310,6 @@ void Installer::Run() {
 }
 
 void Start() {
-  InitializeCriticalSection(&SystemDirectoryLock);
   InstallAction = true;
   InstallOffer = true;
   delete std::exchange(FLog, TDebugLog<TInstallerLogLevel>::CreateProgramLog());
@@ -346,7 +319,6 @@ void Start() {
 void Stop() {
   if (FLog) Log().WriteLog(ilInfo, L"Finished", LogOwner);
   delete std::exchange(FLog, nullptr);  // the last facade of the log writes out what is buffered
-  DeleteCriticalSection(&SystemDirectoryLock);
 }
 
 }  // namespace uInstaller

@@ -94,8 +94,6 @@ public:
     static std::wstring MakeInstallerFileName(const std::wstring& AFileName, const std::wstring& AFolder);
     // The user's temporary folder, long form, with a trailing backslash.
     static std::wstring TempFolder();
-    // The system folder with a trailing backslash, looked up once.
-    static std::wstring SystemDirectory();
 
     // Whether the file is held open (written completely, not yet started).
     bool IsLocked() const { return static_cast<bool>(FLock); }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "Paths.h"
 #include "UniqueHandle.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
@@ -106,11 +107,9 @@ bool FindNtHeaders(const TMappedFile& AFile, DWORD& AOffset) {
 class TResourceManager::TModule {
 public:
   explicit TModule(const std::wstring& AFileName) {
-    wchar_t own[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, own, MAX_PATH);
     size_t dot = AFileName.find_last_of(L'.');
     bool isExe = dot != std::wstring::npos && lstrcmpiW(AFileName.c_str() + dot, L".exe") == 0;
-    if (isExe && length > 0 && length < MAX_PATH && lstrcmpiW(AFileName.c_str(), own) == 0) {
+    if (isExe && lstrcmpiW(AFileName.c_str(), ProgramPath().c_str()) == 0) {
       FHandle = GetModuleHandleW(nullptr);
     } else if (HMODULE loaded = GetModuleHandleW(AFileName.c_str())) {
       FHandle = loaded;

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "FileNames.h"
+#include "Paths.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
 #include "VersionInfo.h"
@@ -27,28 +29,14 @@ bool IsFile(const std::wstring& APath) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::wstring ModulePath() {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    DWORD length = GetModuleFileNameW(nullptr, buffer.data(), DWORD(buffer.size()));
-    if (length < buffer.size()) return std::wstring(buffer.data(), length);
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
 // The shell library only when a log is written, not at every start; found
 // quietly, since the loader's records would go to this log.
 constinit DllRoutines::TRoutine<BOOL(WINAPI*)(HWND, LPWSTR, int, BOOL)> SHGetSpecialFolderPathW{
     L"shell32.dll", "SHGetSpecialFolderPathW"};
 
-// A version string as one folder name: characters that would name another
-// folder, or none, are replaced, so that the log stays under its root.
-std::wstring FolderComponent(std::wstring AText) {
-  for (wchar_t& c : AText)
-    if (c < 32 || wcschr(L"\\/:*?\"<>|", c)) c = L'_';
-  while (!AText.empty() && (AText.back() == L'.' || AText.back() == L' ')) AText.back() = L'_';
-  return AText.empty() ? L"Unknown" : AText;
-}
+// A version string as one folder name: one that would name anything else
+// gives "Unknown", so that the log stays under its root.
+std::wstring FolderComponent(const std::wstring& AText) { return IsSafeFileName(AText) ? AText : L"Unknown"; }
 
 }  // namespace
 
@@ -58,13 +46,18 @@ std::wstring MainFileNameIn(const std::wstring& AProgramFolder, const std::wstri
   wchar_t value[MAX_PATH] = {};
   GetPrivateProfileStringW(L"General", L"Main", L"", value, MAX_PATH, ini.c_str());
   std::wstring main = value;
-  if (!main.empty() && IsFile(AProgramFolder + main)) return main;
+  if (IsSafeFileName(main) && IsFile(AProgramFolder + main)) return main;  // in the program's folder only
   return AExeName;
 }
 
 std::wstring GetMainFileName() {
   if (MainFileName.empty()) {
-    std::wstring path = ModulePath();
+    std::wstring path;
+    try {
+      path = ProgramPath();
+    } catch (const std::exception&) {
+      // An unknown program: names relative to the current folder.
+    }
     size_t slash = path.find_last_of(L'\\');
     if (ProgramFolder.empty()) ProgramFolder = path.substr(0, slash + 1);
     MainFileName = MainFileNameIn(ProgramFolder, path.substr(slash + 1));

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "Paths.h"
 #include "UniqueHandle.h"
 #include "Utf.h"
 
@@ -89,9 +90,12 @@ void DescribeException(const std::exception& AException, std::wstring& AClassNam
 }
 
 std::wstring ProgramFileName(bool AWithExtension) {
-  wchar_t path[MAX_PATH];
-  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring name(path, length);
+  std::wstring name;
+  try {
+    name = ProgramPath();
+  } catch (const std::exception&) {
+    return {};  // a log without a name rather than none
+  }
   name.erase(0, name.find_last_of(L'\\') + 1);
   if (!AWithExtension)
     if (size_t dot = name.find_last_of(L'.'); dot != std::wstring::npos) name.erase(dot);

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "CriticalSection.h"
+#include "FileNames.h"
+#include "Paths.h"
 #include "UniqueHandle.h"
 #include "Velqora.Debug.Log.h"
 #include "Velqora.System.SysUtils.h"
@@ -49,10 +51,11 @@ HMODULE TryLoadSystemLibrary(const wchar_t* AName) {
   DWORD error = GetLastError();
   if (error != ERROR_INVALID_PARAMETER) return nullptr;  // the search itself is offered
   // Systems without the system-folder-only search: the full path.
-  wchar_t folder[MAX_PATH] = {};
-  UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  return LoadLibraryExW((std::wstring(folder, length) + L"\\" + AName).c_str(), nullptr, 0);
+  try {
+    return LoadLibraryExW((SystemFolder() + L"\\" + AName).c_str(), nullptr, 0);
+  } catch (const std::exception&) {
+    return nullptr;  // the last error says why
+  }
 }
 
 // The registry's lock, when there is one.
@@ -98,9 +101,10 @@ void DllRoutines::TLibraryItem::Load(DWORD AFlag) {
   if (!FHandle && !FErrorCode) {
     SetLastError(0);
     FErrorCode = 0;
-    // A bare name without flags is a system library: from the system folder
-    // only, so that a DLL planted beside the program is never loaded.
-    FHandle = AFlag == 0 && IsBareFileName(FName) ? TryLoadSystemLibrary(FName.c_str())
+    // A bare name (a safe file name) without flags is a system library:
+    // from the system folder only, so that a DLL planted beside the program
+    // is never loaded.
+    FHandle = AFlag == 0 && IsSafeFileName(FName) ? TryLoadSystemLibrary(FName.c_str())
                                                   : LoadLibraryExW(FName.c_str(), nullptr, AFlag);
     if (!FHandle || FHandle == INVALID_HANDLE_VALUE) {
       FHandle = nullptr;

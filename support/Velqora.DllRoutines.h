@@ -63,8 +63,9 @@ public:
   };
 
   // Loads the library (or counts one more load) and returns its entry, which
-  // may carry an error; none once the unit has stopped. A bare name with
-  // flags 0 is looked for in the system folder only.
+  // may carry an error; none once the unit has stopped. A bare name (a safe
+  // file name, FileNames.h) with flags 0 is looked for in the system folder
+  // only.
   static TLibraryItem* LoadLibrary(const std::wstring& ALibName, DWORD AFlag);
   // Unloads an entry once; entries stay registered.
   static void FreeLibrary(TLibraryItem* ALibItem);

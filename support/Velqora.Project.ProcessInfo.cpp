@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "Paths.h"
 #include "UniqueHandle.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"

@@ -179,16 +179,6 @@ DWORD TickDiff(DWORD ANow, DWORD AStart) {
   return AStart - ANow;
 }
 
-std::wstring SystemFolder() {
-  wchar_t folder[MAX_PATH] = {};
-  UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) ThrowLastOSError();
-  return std::wstring(folder, length);
-}
-
-bool IsBareFileName(std::wstring_view AName) {
-  return !AName.empty() && AName.find_first_of(L"\\/:") == std::wstring_view::npos;
-}
 
 std::vector<std::wstring> MultiStringToArray(const wchar_t* AText) {
   std::vector<std::wstring> result;

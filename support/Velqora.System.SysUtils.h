@@ -90,11 +90,6 @@ DWORD TickAdd(DWORD ATick, DWORD AInterval);
 // difference.
 DWORD TickDiff(DWORD ANow, DWORD AStart);
 
-// Whether AName is a bare file name (no folder, no drive).
-bool IsBareFileName(std::wstring_view AName);
-// The system folder, without trailing backslash.
-std::wstring SystemFolder();
-
 // The strings of a list of zero-terminated strings that ends with an empty
 // string.
 std::vector<std::wstring> MultiStringToArray(const wchar_t* AText);

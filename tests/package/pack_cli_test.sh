@@ -133,6 +133,7 @@ bad "installer is a folder" "is a folder, not an installer" "$work/folder" -o "$
 bad "empty installer" "is empty" "$work/empty.exe" -o "$work/bad.exe"
 bad "empty file name" "is not a bare file name" "$installer" -o "$work/bad.exe" --name ""
 bad "file name with folders" "is not a bare file name" "$installer" -o "$work/bad.exe" --name "..\\evil.exe"
+bad "file name of a device" "is not a bare file name" "$installer" -o "$work/bad.exe" --name "CON.exe"
 bad "template is no executable" "is not a Windows executable" "$installer" -o "$work/bad.exe" --template "$work/notes.txt"
 bad "missing template" "cannot read template" "$installer" -o "$work/bad.exe" --template "$work/none.exe"
 bad "output folder missing" "does not exist" "$installer" -o "$work/no/such/bad.exe"

@@ -311,6 +311,10 @@ TEST_F(LogHelperTest, MainIniNamesTheFileOfTheVersionStrings) {
   EXPECT_EQ(MainFileNameIn(dir, L"wrapper.exe"), L"product.exe");
   Testing::WriteBytes(dir + L"Data\\main.ini", "[Other]\r\nMain=product.exe\r\n");
   EXPECT_EQ(MainFileNameIn(dir, L"wrapper.exe"), L"wrapper.exe");  // wrong section
+  CreateDirectoryW((dir + L"Data\\bin").c_str(), nullptr);
+  Testing::WriteBytes(dir + L"Data\\bin\\product.exe", "x");
+  Testing::WriteBytes(dir + L"Data\\main.ini", "[General]\r\nMain=Data\\bin\\product.exe\r\n");
+  EXPECT_EQ(MainFileNameIn(dir, L"wrapper.exe"), L"wrapper.exe");  // a file in the program's folder only
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "FileNames.h"
+#include "Paths.h"
 #include "UniqueHandle.h"
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
@@ -81,16 +83,15 @@ std::wstring BareName(const std::wstring& APath) {
   return slash == std::wstring::npos ? APath : APath.substr(slash + 1);
 }
 
-// A file name the wrapper can write in a folder: not empty, no folders, no
-// characters Windows does not take, no "." or "..", no trailing dot or blank.
-bool IsValidFileName(const std::wstring& AName) {
-  if (AName.empty() || AName == L"." || AName == L"..") return false;
-  for (wchar_t c : AName)
-    if (c < 32 || wcschr(L"<>:\"/\\|?*", c)) return false;
-  return AName.back() != L'.' && AName.back() != L' ';
-}
-
 std::wstring Quoted(const std::wstring& AText) { return L"'" + AText + L"'"; }
+
+// The wrapper writes the installer under its stored name: one file in a
+// folder and nothing else.
+std::wstring NotABareFileName(const std::wstring& AName) {
+  return L"the installer's file name " + Quoted(AName) +
+         L" is not a bare file name (not empty, none of <>:\"/\\|?*, no trailing dot or blank, no device name "
+         L"such as CON or NUL)";
+}
 
 std::wstring SystemText(DWORD ACode) {
   std::wstring text = SysErrorMessage(ACode);
@@ -121,9 +122,7 @@ void Pack(const TPackOptions& AOptions) {
   std::wstring installer = FullPath(AOptions.Installer);
   uint64_t payload = CheckInstaller(installer);
   std::wstring name = AOptions.Name.empty() ? BareName(installer) : AOptions.Name;
-  if (!IsValidFileName(name))
-    throw EFailure{L"the installer's file name " + Quoted(name) +
-                   L" is not a bare file name (no folders, no empty name, none of <>:\"/\\|?*)"};
+  if (!IsSafeFileName(name)) throw EFailure{NotABareFileName(name)};
 
   std::wstring output = FullPath(AOptions.Output);
   std::wstring folder = FolderOf(output);
@@ -150,10 +149,7 @@ void Pack(const TPackOptions& AOptions) {
     throw EFailure{L"cannot write in " + Quoted(folder) + L": " + SystemText(GetLastError())};
   try {
     if (templ.empty()) {
-      wchar_t self[MAX_PATH];
-      DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-      if (!length || length >= MAX_PATH) ThrowLastOSError();
-      TResourceManager(std::wstring(self, length)).GetFile(L"BOUNTIQ_TEMPLATE", temporary);
+      TResourceManager(ProgramPath()).GetFile(L"BOUNTIQ_TEMPLATE", temporary);
     } else if (!CopyFileW(templ.c_str(), temporary, FALSE)) {
       ThrowLastOSError();
     }
@@ -246,9 +242,7 @@ int Run(int argc, wchar_t** argv) {
   }
   if (options.Installer.empty()) throw EUsage{L"no installer given"};
   if (options.Output.empty()) throw EUsage{L"no output given (-o OUTPUT)"};
-  if (nameGiven && !IsValidFileName(options.Name))
-    throw EFailure{L"the installer's file name " + Quoted(options.Name) +
-                   L" is not a bare file name (no folders, no empty name, none of <>:\"/\\|?*)"};
+  if (nameGiven && !IsSafeFileName(options.Name)) throw EFailure{NotABareFileName(options.Name)};
   Pack(options);
   return 0;
 }
