@@ -76,21 +76,13 @@ TDebugLog<TInstallerLogLevel>& Log() { return *FLog; }
 
 namespace {
 
-// A security descriptor made from its text form, freed with the object.
-class TSecurityDescriptor {
-public:
-  explicit TSecurityDescriptor(const wchar_t* ASDDL) {
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(ASDDL, SDDL_REVISION_1, &FDescriptor, nullptr))
-      RaiseLastSystemError(L"Making the installer folder's security descriptor");
-  }
-  ~TSecurityDescriptor() { LocalFree(FDescriptor); }
-  TSecurityDescriptor(const TSecurityDescriptor&) = delete;
-  TSecurityDescriptor& operator=(const TSecurityDescriptor&) = delete;
-  PSECURITY_DESCRIPTOR Get() const { return FDescriptor; }
-
-private:
-  PSECURITY_DESCRIPTOR FDescriptor = nullptr;
-};
+// A security descriptor made from its text form.
+TUniqueLocalMemory SecurityDescriptor(const wchar_t* ASDDL) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(ASDDL, SDDL_REVISION_1, &descriptor, nullptr))
+    RaiseLastSystemError(L"Making the installer folder's security descriptor");
+  return TUniqueLocalMemory(descriptor);
+}
 
 // 16 random hexadecimal digits.
 std::wstring RandomName() {
@@ -105,7 +97,7 @@ TInstallerFolder::TInstallerFolder() : TInstallerFolder(ProcessInfo::IsElevated(
 
 TInstallerFolder::TInstallerFolder(bool APrivate) : FPath(TInstallerProcess::TempFolder()) {
   if (!APrivate) return;
-  TSecurityDescriptor descriptor(PrivateSDDL);
+  TUniqueLocalMemory descriptor = SecurityDescriptor(PrivateSDDL);
   SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.Get(), FALSE};
   ForceFolders(FPath);
   // A new folder of our own: a name that exists already is someone else's.
@@ -142,8 +134,7 @@ TInstallerFolder::~TInstallerFolder() {
 // ---- TInstallerProcess ----
 
 TInstallerProcess::~TInstallerProcess() {
-  if (FProcessInfo.hProcess) CloseHandle(FProcessInfo.hProcess);
-  if (FProcessInfo.hThread) CloseHandle(FProcessInfo.hThread);
+  FProcessInfo = {};  // closed before the file goes
   DeleteInstallerFile();
 }
 
@@ -253,7 +244,7 @@ void TInstallerProcess::ExecuteProcess() {
         CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS, nullptr, L"", startup, info);
     FLock.Reset();  // the process has its image, or there is none
     if (started) {
-      FProcessInfo = info;
+      FProcessInfo = TUniqueProcessInformation(info);
       Log().WriteLog(ilInfo, Format(L"Started: %s", {command}), LogOwner);
     } else {
       Log().LogError(ilError, L"Starting " + command, GetLastError(), LogOwner);
@@ -265,11 +256,11 @@ void TInstallerProcess::ExecuteProcess() {
 }
 
 void TInstallerProcess::WaitFor() {
-  if (!FProcessInfo.hProcess) return;
+  if (!FProcessInfo.Process) return;
   // On the handle: a process that exits with 259 has ended all the same.
-  WaitForSingleObject(FProcessInfo.hProcess, INFINITE);
+  WaitForSingleObject(FProcessInfo.Process.Get(), INFINITE);
   DWORD code = 0;
-  GetExitCodeProcess(FProcessInfo.hProcess, &code);
+  GetExitCodeProcess(FProcessInfo.Process.Get(), &code);
   Log().WriteLog(ilInfo, Format(L"The %s ended with exit code %u", {std::wstring(TypeName(FInstallerType)), uint64_t(code)}), LogOwner);
 }
 

@@ -86,7 +86,7 @@ public:
 
     const std::wstring& InstallerFileName() const { return FInstallerFileName; }
     const std::wstring& InstallerParams() const { return FInstallerParams; }
-    const PROCESS_INFORMATION& ProcessInfo() const { return FProcessInfo; }
+    const Velqora::TUniqueProcessInformation& ProcessInfo() const { return FProcessInfo; }
 
     // A free path in AFolder for a file name that may hold anything: only its
     // last component counts ("installer.exe" when nothing usable is left);
@@ -107,7 +107,7 @@ public:
     Velqora::TUniqueFileHandle FLock;
     std::wstring FInstallerFileName;
     std::wstring FInstallerParams;
-    PROCESS_INFORMATION FProcessInfo{};
+    Velqora::TUniqueProcessInformation FProcessInfo;
   };
 
   // Runs what the install flags ask for and waits for it; shows nothing.

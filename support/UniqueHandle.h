@@ -75,6 +75,7 @@ inline void DestroyIconHandle(HICON h) noexcept { DestroyIcon(h); }
 inline void UnmapView(void* h) noexcept { UnmapViewOfFile(h); }
 inline void CloseFind(HANDLE h) noexcept { FindClose(h); }
 inline void FreeLocalMemory(void* h) noexcept { LocalFree(h); }
+inline void CloseRegistryKey(HKEY h) noexcept { RegCloseKey(h); }
 }  // namespace detail
 
 using TUniqueKernelHandle = TUniqueHandle<HANDLE, detail::CloseKernelHandle>;
@@ -92,6 +93,19 @@ using TUniqueMappedView = TUniqueHandle<void*, detail::UnmapView>;
 using TUniqueFind = TUniqueHandle<HANDLE, detail::CloseFind, -1>;
 // Memory the system allocated for the caller with LocalAlloc.
 using TUniqueLocalMemory = TUniqueHandle<void*, detail::FreeLocalMemory>;
+using TUniqueRegistryKey = TUniqueHandle<HKEY, detail::CloseRegistryKey>;
+
+// The process and thread handles of a started process, closed with the
+// owner.
+struct TUniqueProcessInformation {
+  TUniqueProcessInformation() noexcept = default;
+  explicit TUniqueProcessInformation(const PROCESS_INFORMATION& AInfo) noexcept
+      : Process(AInfo.hProcess), Thread(AInfo.hThread), ProcessId(AInfo.dwProcessId), ThreadId(AInfo.dwThreadId) {}
+  TUniqueKernelHandle Process;
+  TUniqueKernelHandle Thread;
+  DWORD ProcessId = 0;
+  DWORD ThreadId = 0;
+};
 
 using TBorrowedKernelHandle = TBorrowedHandle<HANDLE>;
 using TBorrowedFileHandle = TBorrowedHandle<HANDLE, -1>;

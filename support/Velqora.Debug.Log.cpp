@@ -103,11 +103,9 @@ std::wstring ProgramFileName(bool AWithExtension) {
 }
 
 void EnumProcessNames(void (*AEach)(const std::wstring&, void*), void* AContext) {
-  TUniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot || snapshot.Get() == INVALID_HANDLE_VALUE) {
-    snapshot.Release();  // INVALID_HANDLE_VALUE is nothing to close
-    return;
-  }
+  // A snapshot's "none" is INVALID_HANDLE_VALUE, as a file handle's.
+  TUniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof(entry);
   for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))

@@ -30,12 +30,6 @@ constinit DllRoutines::TRoutine<BOOL(WINAPI*)(SHELLEXECUTEINFOW*)> ShellExecuteE
 
 bool IsVistaOrLater() { return IsWinVersionInRange(TWinVersion::wvWinVista, TWinVersion::wvWinMaximum); }
 
-void CloseProcessHandles(PROCESS_INFORMATION& AInfo) {
-  if (AInfo.hThread) CloseHandle(AInfo.hThread);
-  if (AInfo.hProcess) CloseHandle(AInfo.hProcess);
-  AInfo.hThread = AInfo.hProcess = nullptr;
-}
-
 }  // namespace
 
 void ProcessInfo::Start() {
@@ -135,7 +129,7 @@ bool ProcessInfo::ShellExecute(HWND AWnd, const std::wstring& AOperation, const 
 void ProcessInfo::CreateProcessAsCurrentUser(const std::wstring& ACmd, const std::wstring& AParam) {
   PROCESS_INFORMATION info{};
   CreateProcessAsCurrentUser(ACmd, AParam, info);
-  CloseProcessHandles(info);
+  TUniqueProcessInformation started(info);  // not kept
 }
 
 void ProcessInfo::CreateProcessAsCurrentUser(const std::wstring& ACmd, const std::wstring& AParam,
@@ -146,7 +140,7 @@ void ProcessInfo::CreateProcessAsCurrentUser(const std::wstring& ACmd, const std
 void ProcessInfo::CreateProcessAsLUAUser(const std::wstring& ACmd, const std::wstring& AParam) {
   PROCESS_INFORMATION info{};
   CreateProcessAsLUAUser(ACmd, AParam, info);
-  CloseProcessHandles(info);
+  TUniqueProcessInformation started(info);  // not kept
 }
 
 void ProcessInfo::CreateProcessAsLUAUser(const std::wstring& ACmd, const std::wstring& AParam,

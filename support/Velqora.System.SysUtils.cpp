@@ -3,6 +3,8 @@
 #include <cwchar>
 #include <new>
 
+#include "UniqueHandle.h"
+
 namespace Velqora {
 
 const char* Exception::what() const noexcept {
@@ -132,11 +134,9 @@ std::wstring SysErrorMessage(DWORD ACode) {
   DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                     FORMAT_MESSAGE_IGNORE_INSERTS,
                                 nullptr, ACode, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  TUniqueLocalMemory owner(buffer);
   std::wstring result;
-  if (buffer) {
-    result.assign(buffer, length);
-    LocalFree(buffer);
-  }
+  if (buffer) result.assign(buffer, length);
   while (!result.empty() && (result.back() <= L' ' || result.back() == L'.')) result.pop_back();
   return result;
 }

@@ -48,7 +48,7 @@ TEST_F(InstallerTest, NothingIsWrittenOrStartedWithoutAFile) {
   run.ExtractFromResources(L"NO_SUCH_NAME", L"NO_SUCH_PACKAGE");  // the test program carries no payload
   EXPECT_TRUE(run.InstallerFileName().empty());
   run.ExecuteProcess();
-  EXPECT_EQ(run.ProcessInfo().hProcess, nullptr);
+  EXPECT_FALSE(run.ProcessInfo().Process);
   run.WaitFor();  // returns at once
 }
 

@@ -147,7 +147,7 @@ TEST_F(InstallerRunTest, TheInstallerFileIsLockedFromWritingToStarting) {
   EXPECT_EQ(codes >> 16 & 0xFF, DWORD(ERROR_SHARING_VIOLATION)) << "renamed";
   EXPECT_EQ(codes >> 24, DWORD(ERROR_ACCESS_DENIED)) << "replaced";
   product.ExecuteProcess();
-  EXPECT_TRUE(product.ProcessInfo().hProcess) << "the process did not start";
+  EXPECT_TRUE(product.ProcessInfo().Process) << "the process did not start";
   EXPECT_FALSE(product.IsLocked()) << "held after the start";
   product.WaitFor();
   EXPECT_TRUE(Record(L"Product-Setup.exe").Found);

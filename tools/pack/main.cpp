@@ -147,6 +147,7 @@ void Pack(const TPackOptions& AOptions) {
   wchar_t temporary[MAX_PATH];
   if (!GetTempFileNameW(folder.c_str(), L"bqp", 0, temporary))
     throw EFailure{L"cannot write in " + Quoted(folder) + L": " + SystemText(GetLastError())};
+  auto removeTemporary = ScopeExit([&] { DeleteFileW(temporary); });
   try {
     if (templ.empty()) {
       TResourceManager(ProgramPath()).GetFile(L"BOUNTIQ_TEMPLATE", temporary);
@@ -163,7 +164,6 @@ void Pack(const TPackOptions& AOptions) {
     if (!MoveFileExW(temporary, output.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       ThrowLastOSError();
   } catch (const ESystemError& e) {
-    DeleteFileW(temporary);
     if (e.ErrorCode == ERROR_NOT_ENOUGH_MEMORY || e.ErrorCode == ERROR_OUTOFMEMORY)
       throw EFailure{Format(L"not enough memory to pack an installer of %u bytes", {payload})};
     // The system's resource writer fails without an error code when it
@@ -174,12 +174,9 @@ void Pack(const TPackOptions& AOptions) {
                             {payload})};
     throw EFailure{L"packing failed: " + Trim(e.Message())};
   } catch (const std::bad_alloc&) {
-    DeleteFileW(temporary);
     throw EFailure{Format(L"not enough memory to pack an installer of %u bytes", {payload})};
-  } catch (...) {
-    DeleteFileW(temporary);
-    throw;
   }
+  removeTemporary.Release();  // moved into place
   Write(STD_OUTPUT_HANDLE, Format(L"bountiq-pack: wrote %s (installer %s, %u bytes)\n", {output, name, payload}));
 }
 
