@@ -8,8 +8,18 @@
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.Project.ProcessInfo.h"
+#include "Velqora.System.Win.Trust.h"
 #include "uInstaller.h"
 #include "ufmMain.h"
+
+// The publisher whose signature the partner installer must carry, a build
+// setting beside the offer host: "Common Name|Organisation", or empty for
+// any publisher whose certificate chains to a trusted root.
+#ifndef BOUNTIQ_PARTNER_PUBLISHER
+#error "BOUNTIQ_PARTNER_PUBLISHER must name the partner's publisher (or be empty)"
+#endif
+#define WIDEN_(x) L##x
+#define WIDEN(x) WIDEN_(x)
 
 namespace {
 
@@ -38,7 +48,7 @@ constexpr TUnit Units[] = {
     {uInstaller::Start, uInstaller::Stop},
 };
 
-void RunWizard() {
+void RunWizard(uInstaller::TInstallPlan& APlan) {
   Gui::TApplication application;
   application.Initialize();
   // Errors in the support library's utility windows are reported like those
@@ -46,16 +56,16 @@ void RunWizard() {
   Velqora::SetWindowErrorHandler([](std::exception_ptr AError) noexcept { Gui::TApplication::QueueException(AError); });
   application.MainFormOnTaskbar = true;
   try {
-    new ufmMain::TfmMain(&application);  // the application owns its main form
+    new ufmMain::TfmMain(&application, APlan);  // the application owns its main form
     application.Run();
   } catch (...) {
     // A wizard that could not run has not asked the user: install nothing.
-    uInstaller::InstallAction = false;
-    uInstaller::InstallOffer = false;
+    APlan.InstallAction = false;
+    APlan.InstallOffer = false;
     application.HandleException(std::current_exception());
   }
   application.ProcessMessages();
-  uInstaller::Installer::Run();
+  uInstaller::Installer::Run(APlan);
 }  // the main form goes with the application
 
 }  // namespace
@@ -67,7 +77,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
       unit.Start();
       ++started;
     }
-    RunWizard();
+    uInstaller::TInstallPlan plan;
+    plan.PartnerPublisher = Velqora::ParsePublisher(WIDEN(BOUNTIQ_PARTNER_PUBLISHER));
+    RunWizard(plan);
   } catch (...) {
     // Nothing is shown to the user once the wizard has gone; an error in
     // start-up has nowhere else to go.

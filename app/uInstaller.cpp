@@ -3,7 +3,6 @@
 #include <ntsecapi.h>
 #include <sddl.h>
 
-#include <atomic>
 #include <optional>
 
 #include "FileNames.h"
@@ -15,9 +14,7 @@
 #include "Velqora.System.Win.Internet.h"
 #include "Velqora.System.Win.Trust.h"
 #include "Velqora.Winapi.Kernel32.h"
-#include "uGUILocalizer.h"
 #include "uWrapper.ResourceManager.h"
-#include "ufmPage.LavaSoftWebCompanion.h"
 
 namespace uInstaller {
 
@@ -28,20 +25,12 @@ using enum TInstallerLogLevel;
 using TInstallerProcess = Installer::TInstallerProcess;
 using TInstallerFolder = Installer::TInstallerFolder;
 
-bool InstallAction = true;
-bool InstallOffer = true;
-
 namespace {
 
 // Owned; a raw pointer, since a global unique_ptr of the facade trips the
 // link-time optimiser of this toolchain (internal compiler error).
 TDebugLog<TInstallerLogLevel>* FLog = nullptr;
 constexpr TLogOwner LogOwner(L"Installer");
-
-// The installer runs of one Installer::Run (owned; plain pointers, as the
-// toolchain's link-time optimiser fails on globals with destructors here).
-TInstallerProcess* ActionProcess = nullptr;
-TInstallerProcess* OfferProcess = nullptr;
 
 const wchar_t* TypeName(TInstallerType AType) {
   return AType == TInstallerType::itAction ? L"product installer" : L"partner installer";
@@ -195,7 +184,8 @@ void TInstallerProcess::ExtractFromResources(const std::wstring& AResFileName, c
 }
 
 void TInstallerProcess::DownloadFromServer(const std::wstring& ADownloadFromURL,
-                                           const std::wstring& AInstallerFileName, const std::wstring& ARunParams) {
+                                           const std::wstring& AInstallerFileName, const std::wstring& ARunParams,
+                                           const TPublisher& APublisher) {
   try {
     FInstallerFileName = MakeInstallerFileName(AInstallerFileName, FFolder);
     FInstallerParams = ARunParams;
@@ -212,7 +202,7 @@ void TInstallerProcess::DownloadFromServer(const std::wstring& ADownloadFromURL,
     // A program from the network runs only when it is what the partner
     // signed; the check reads the file through the handle that locks it.
     LockInstallerFile();
-    VerifySignedFile(FInstallerFileName, FLock.Get(), ParsePublisher(uGUILocalizer::sPartnerPublisher));
+    VerifySignedFile(FInstallerFileName, FLock.Get(), APublisher);
     Log().WriteLog(ilInfo, Format(L"Downloaded %s to %s", {ADownloadFromURL, FInstallerFileName}), LogOwner);
   } catch (const std::exception& e) {
     Log().LogError(ilError, L"Downloading " + ADownloadFromURL, e, LogOwner);
@@ -266,43 +256,41 @@ void TInstallerProcess::WaitFor() {
 
 // ---- Installer ----
 
-void Installer::Run() {
+void Installer::Run(const TInstallPlan& APlan) {
   Log().WriteLog(ilInfo, L"Install flags: action %s, offer %s",
-                 {std::wstring(InstallAction ? L"True" : L"False"), std::wstring(InstallOffer ? L"True" : L"False")},
+                 {std::wstring(APlan.InstallAction ? L"True" : L"False"),
+                  std::wstring(APlan.InstallOffer ? L"True" : L"False")},
                  LogOwner);
+  // Destroyed in reverse: the runs with their files, then the private
+  // folder with anything left in it.
   std::optional<TInstallerFolder> folder;
+  std::optional<TInstallerProcess> action, offer;
   try {
-    if (InstallAction || InstallOffer) {
+    if (APlan.InstallAction || APlan.InstallOffer) {
       folder.emplace();
       Log().WriteLog(ilInfo, L"Installer folder: " + folder->Path(), LogOwner);
     }
-    if (InstallAction) ActionProcess = new TInstallerProcess(TInstallerType::itAction, folder->Path());
-    if (InstallOffer) OfferProcess = new TInstallerProcess(TInstallerType::itOffer, folder->Path());
-    if (ActionProcess) {
-      ActionProcess->ExtractFromResources(uWrapper::ResourceManager::RES_INSTALLER_NAME,
-                                          uWrapper::ResourceManager::RES_INSTALLER_PACKAGE);
-      ActionProcess->ExecuteProcess();
+    if (APlan.InstallAction) action.emplace(TInstallerType::itAction, folder->Path());
+    if (APlan.InstallOffer) offer.emplace(TInstallerType::itOffer, folder->Path());
+    if (action) {
+      action->ExtractFromResources(uWrapper::ResourceManager::RES_INSTALLER_NAME,
+                                   uWrapper::ResourceManager::RES_INSTALLER_PACKAGE);
+      action->ExecuteProcess();
     }
-    if (OfferProcess) {
-      using namespace ufmPage::LavaSoftWebCompanion;
-      OfferProcess->DownloadFromServer(OfferDownloadURL, OfferInstallerFileName, OfferRunParams);
-    }
-    if (ActionProcess) ActionProcess->WaitFor();
-    if (OfferProcess) {
-      OfferProcess->ExecuteProcess();
-      OfferProcess->WaitFor();
+    if (offer)
+      offer->DownloadFromServer(APlan.OfferDownloadURL, APlan.OfferInstallerFileName, APlan.OfferRunParams,
+                                APlan.PartnerPublisher);
+    if (action) action->WaitFor();
+    if (offer) {
+      offer->ExecuteProcess();
+      offer->WaitFor();
     }
   } catch (const std::exception& e) {
     Log().LogError(ilError, L"Installer phase", e, LogOwner);
   }
-  delete std::exchange(ActionProcess, nullptr);  // deletes the files
-  delete std::exchange(OfferProcess, nullptr);
-  folder.reset();  // then the private folder with anything left in it
 }
 
 void Start() {
-  InstallAction = true;
-  InstallOffer = true;
   delete std::exchange(FLog, TDebugLog<TInstallerLogLevel>::CreateProgramLog());
   if (Log().IsActive(ilInfo)) Log().WriteLog(ilInfo, L"Started: " + std::wstring(GetCommandLineW()), LogOwner);
 }
