@@ -9,6 +9,7 @@
 
 #include "TestSupport.h"
 #include "TrustedRoot.h"
+#include "UniqueHandle.h"
 #include "Utf.h"
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
@@ -159,21 +160,23 @@ TEST_F(InternetTest, TheHandleOwnerKeepsTheCallersLastError) {
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INTERNET_CANNOT_CONNECT));
 }
 
+void FreeCertificate(PCCERT_CONTEXT ACert) noexcept { CertFreeCertificateContext(ACert); }
+
 // A release that cannot bind its function (the registry has stopped) does
 // nothing and raises nothing: a destructor that raised would end the
 // process.
 TEST(BoundHandleOwners, ReleaseRaisesNothingOnceTheBindingRegistryHasStopped) {
   // The libraries stay mapped whatever the registry does.
-  HMODULE wininet = LoadLibraryW(L"wininet.dll");
+  TUniqueModule wininet(LoadLibraryW(L"wininet.dll"));
   ASSERT_TRUE(wininet);
   std::string der = Testing::ReadBytes(Testing::SignedPartners() + L"\\root.der");
-  PCCERT_CONTEXT cert = CertCreateCertificateContext(X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
-                                                     DWORD(der.size()));
+  TUniqueHandle<PCCERT_CONTEXT, FreeCertificate> cert(CertCreateCertificateContext(
+      X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()), DWORD(der.size())));
   ASSERT_TRUE(cert);
   CERT_CHAIN_PARA para{};
   para.cbSize = sizeof(para);
   PCCERT_CHAIN_CONTEXT chain = nullptr;
-  ASSERT_TRUE(CertGetCertificateChain(nullptr, cert, nullptr, nullptr, &para, 0, nullptr, &chain));
+  ASSERT_TRUE(CertGetCertificateChain(nullptr, cert.Get(), nullptr, nullptr, &para, 0, nullptr, &chain));
 
   Debug::TDebugLogFile::Start();
   DllRoutines::Start();
@@ -187,11 +190,10 @@ TEST(BoundHandleOwners, ReleaseRaisesNothingOnceTheBindingRegistryHasStopped) {
   EXPECT_NO_THROW(sessionOwner.reset());
   EXPECT_NO_THROW(chainOwner.reset());
 
-  // Released here in case the owners could not.
-  reinterpret_cast<TInternetClose>(reinterpret_cast<void*>(GetProcAddress(wininet, "InternetCloseHandle")))(session);
+  // What the owners could not release goes here.
+  reinterpret_cast<TInternetClose>(reinterpret_cast<void*>(GetProcAddress(wininet.Get(), "InternetCloseHandle")))(
+      session);
   CertFreeCertificateChain(chain);
-  CertFreeCertificateContext(cert);
-  FreeLibrary(wininet);
 }
 
 }  // namespace

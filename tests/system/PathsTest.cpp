@@ -4,6 +4,7 @@
 
 #include "Paths.h"
 #include "SystemTestSupport.h"
+#include "UniqueHandle.h"
 
 using namespace Velqora;
 
@@ -22,10 +23,10 @@ TEST(ModulePath, IsReadWhateverItsLength) {
   }
   std::wstring library = deep + L"\\plain.dll";
   ASSERT_TRUE(CopyFileW(Testing::SystemFixture("plain.dll").c_str(), (L"\\\\?\\" + library).c_str(), FALSE));
-  HMODULE module = LoadLibraryW(library.c_str());
+  TUniqueModule module(LoadLibraryW(library.c_str()));
   ASSERT_TRUE(module) << GetLastError();
-  EXPECT_EQ(ModulePath(module), library);
-  FreeLibrary(module);
+  EXPECT_EQ(ModulePath(module.Get()), library);
+  module.Reset();
   EXPECT_EQ(ProgramPath(), ModulePath(nullptr));
 }
 
