@@ -4,13 +4,35 @@
 
 #include "Forms.h"
 #include "Project.VCL.Common.h"
+#include "UtilityWindow.h"
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.Project.ProcessInfo.h"
+#include "Velqora.System.Win.Trust.h"
 #include "uInstaller.h"
 #include "ufmMain.h"
 
+// The publisher whose signature the partner installer must carry, a build
+// setting beside the offer host: "Common Name|Organisation", or empty for
+// any publisher whose certificate chains to a trusted root.
+#ifndef BOUNTIQ_PARTNER_PUBLISHER
+#error "BOUNTIQ_PARTNER_PUBLISHER must name the partner's publisher (or be empty)"
+#endif
+#define WIDEN_(x) L##x
+#define WIDEN(x) WIDEN_(x)
+
 namespace {
+
+constinit Velqora::DllRoutines::TRoutine<BOOL(WINAPI*)(DWORD)> SetDefaultDllDirectories{
+    L"kernel32.dll", "SetDefaultDllDirectories"};
+
+// Libraries are loaded from the system folder only, where the system offers
+// that; a DLL planted beside the wrapper is never picked up. Right after the
+// binding registry starts (the log and the registry load nothing).
+void RestrictDllSearch() {
+  if (auto set = SetDefaultDllDirectories.Find()) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  SetDllDirectoryW(L"");  // drops the current folder from the search
+}
 
 // Units with process-wide state, in dependency order; they stop in reverse.
 struct TUnit {
@@ -20,49 +42,44 @@ struct TUnit {
 constexpr TUnit Units[] = {
     {Velqora::Debug::TDebugLogFile::Start, Velqora::Debug::TDebugLogFile::Stop},
     {Velqora::DllRoutines::Start, Velqora::DllRoutines::Stop},
+    {RestrictDllSearch, [] {}},
     {Velqora::ProcessInfo::Start, Velqora::ProcessInfo::Stop},
     {Project::VCL::VCLCommon::Start, Project::VCL::VCLCommon::Stop},
     {uInstaller::Start, uInstaller::Stop},
 };
 
-// Libraries are loaded from the system folder only, where the system offers
-// that; a DLL planted beside the wrapper is never picked up.
-void RestrictDllSearch() {
-  using TSetDefaultDllDirectories = BOOL(WINAPI*)(DWORD);
-  auto set = reinterpret_cast<TSetDefaultDllDirectories>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
-  if (set) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  SetDllDirectoryW(L"");  // drops the current folder from the search
-}
-
-void RunWizard() {
+void RunWizard(uInstaller::TInstallPlan& APlan) {
   Gui::TApplication application;
   application.Initialize();
+  // Errors in the support library's utility windows are reported like those
+  // of the GUI's own windows.
+  Velqora::SetWindowErrorHandler([](std::exception_ptr AError) noexcept { Gui::TApplication::QueueException(AError); });
   application.MainFormOnTaskbar = true;
   try {
-    new ufmMain::TfmMain(&application);  // the application owns its main form
+    new ufmMain::TfmMain(&application, APlan);  // the application owns its main form
     application.Run();
   } catch (...) {
     // A wizard that could not run has not asked the user: install nothing.
-    uInstaller::InstallAction = false;
-    uInstaller::InstallOffer = false;
+    APlan.InstallAction = false;
+    APlan.InstallOffer = false;
     application.HandleException(std::current_exception());
   }
   application.ProcessMessages();
-  uInstaller::Installer::Run();
+  uInstaller::Installer::Run(APlan);
 }  // the main form goes with the application
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-  RestrictDllSearch();
   size_t started = 0;
   try {
     for (const TUnit& unit : Units) {
       unit.Start();
       ++started;
     }
-    RunWizard();
+    uInstaller::TInstallPlan plan;
+    plan.PartnerPublisher = Velqora::ParsePublisher(WIDEN(BOUNTIQ_PARTNER_PUBLISHER));
+    RunWizard(plan);
   } catch (...) {
     // Nothing is shown to the user once the wizard has gone; an error in
     // start-up has nowhere else to go.

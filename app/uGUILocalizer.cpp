@@ -4,11 +4,6 @@
 #ifndef BOUNTIQ_OFFER_HOST
 #error "BOUNTIQ_OFFER_HOST must name the offer vendor's web host"
 #endif
-// The partner installer's publisher, a build setting beside the host
-// (BOUNTIQ_PARTNER_PUBLISHER).
-#ifndef BOUNTIQ_PARTNER_PUBLISHER
-#error "BOUNTIQ_PARTNER_PUBLISHER must name the partner's publisher (or be empty)"
-#endif
 #define WIDEN_(x) L##x
 #define WIDEN(x) WIDEN_(x)
 #define OFFER_SITE L"http://" WIDEN(BOUNTIQ_OFFER_HOST)
@@ -26,7 +21,6 @@ const wchar_t* const sNoViruses = L"No viruses";
 const wchar_t* const sNoAdware = L"No Adware";
 const wchar_t* const sNoSpyware = L"No Spyware";
 const wchar_t* const sURLOfferDownload = OFFER_SITE L"/nano_download.php?partner=%0:s";
-const wchar_t* const sPartnerPublisher = WIDEN(BOUNTIQ_PARTNER_PUBLISHER);
 const wchar_t* const sBtnAgreeAndInstall = L"Agree and Install";
 const wchar_t* const sBtnDecline = L"Decline";
 const wchar_t* const sOfferCaption = L"Optional Internet security app: Install Ad-Aware Web Companion";

@@ -16,9 +16,6 @@ extern const wchar_t* const sNoViruses;
 extern const wchar_t* const sNoAdware;
 extern const wchar_t* const sNoSpyware;
 extern const wchar_t* const sURLOfferDownload;
-// The publisher whose signature the partner installer must carry, as
-// "Common Name|Organisation"; empty for any publisher with a trusted chain.
-extern const wchar_t* const sPartnerPublisher;
 extern const wchar_t* const sBtnAgreeAndInstall;
 extern const wchar_t* const sBtnDecline;
 extern const wchar_t* const sOfferCaption;

@@ -3,19 +3,18 @@
 #include <ntsecapi.h>
 #include <sddl.h>
 
-#include <atomic>
 #include <optional>
 
-#include "CriticalSection.h"
+#include "FileNames.h"
+#include "FolderTree.h"
+#include "Paths.h"
 #include "UniqueHandle.h"
 #include "Velqora.Project.ProcessInfo.h"
 #include "Velqora.System.SysUtils.h"
 #include "Velqora.System.Win.Internet.h"
 #include "Velqora.System.Win.Trust.h"
 #include "Velqora.Winapi.Kernel32.h"
-#include "uGUILocalizer.h"
 #include "uWrapper.ResourceManager.h"
-#include "ufmPage.LavaSoftWebCompanion.h"
 
 namespace uInstaller {
 
@@ -26,20 +25,12 @@ using enum TInstallerLogLevel;
 using TInstallerProcess = Installer::TInstallerProcess;
 using TInstallerFolder = Installer::TInstallerFolder;
 
-bool InstallAction = true;
-bool InstallOffer = true;
-
 namespace {
 
 // Owned; a raw pointer, since a global unique_ptr of the facade trips the
 // link-time optimiser of this toolchain (internal compiler error).
 TDebugLog<TInstallerLogLevel>* FLog = nullptr;
 constexpr TLogOwner LogOwner(L"Installer");
-
-// The installer runs of one Installer::Run (owned; plain pointers, as the
-// toolchain's link-time optimiser fails on globals with destructors here).
-TInstallerProcess* ActionProcess = nullptr;
-TInstallerProcess* OfferProcess = nullptr;
 
 const wchar_t* TypeName(TInstallerType AType) {
   return AType == TInstallerType::itAction ? L"product installer" : L"partner installer";
@@ -74,21 +65,13 @@ TDebugLog<TInstallerLogLevel>& Log() { return *FLog; }
 
 namespace {
 
-// A security descriptor made from its text form, freed with the object.
-class TSecurityDescriptor {
-public:
-  explicit TSecurityDescriptor(const wchar_t* ASDDL) {
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(ASDDL, SDDL_REVISION_1, &FDescriptor, nullptr))
-      RaiseLastSystemError(L"Making the installer folder's security descriptor");
-  }
-  ~TSecurityDescriptor() { LocalFree(FDescriptor); }
-  TSecurityDescriptor(const TSecurityDescriptor&) = delete;
-  TSecurityDescriptor& operator=(const TSecurityDescriptor&) = delete;
-  PSECURITY_DESCRIPTOR Get() const { return FDescriptor; }
-
-private:
-  PSECURITY_DESCRIPTOR FDescriptor = nullptr;
-};
+// A security descriptor made from its text form.
+TUniqueLocalMemory SecurityDescriptor(const wchar_t* ASDDL) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(ASDDL, SDDL_REVISION_1, &descriptor, nullptr))
+    RaiseLastSystemError(L"Making the installer folder's security descriptor");
+  return TUniqueLocalMemory(descriptor);
+}
 
 // 16 random hexadecimal digits.
 std::wstring RandomName() {
@@ -103,7 +86,7 @@ TInstallerFolder::TInstallerFolder() : TInstallerFolder(ProcessInfo::IsElevated(
 
 TInstallerFolder::TInstallerFolder(bool APrivate) : FPath(TInstallerProcess::TempFolder()) {
   if (!APrivate) return;
-  TSecurityDescriptor descriptor(PrivateSDDL);
+  TUniqueLocalMemory descriptor = SecurityDescriptor(PrivateSDDL);
   SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.Get(), FALSE};
   ForceFolders(FPath);
   // A new folder of our own: a name that exists already is someone else's.
@@ -140,8 +123,7 @@ TInstallerFolder::~TInstallerFolder() {
 // ---- TInstallerProcess ----
 
 TInstallerProcess::~TInstallerProcess() {
-  if (FProcessInfo.hProcess) CloseHandle(FProcessInfo.hProcess);
-  if (FProcessInfo.hThread) CloseHandle(FProcessInfo.hThread);
+  FProcessInfo = {};  // closed before the file goes
   DeleteInstallerFile();
 }
 
@@ -171,14 +153,12 @@ std::wstring TInstallerProcess::TempFolder() {
 }
 
 std::wstring TInstallerProcess::MakeInstallerFileName(const std::wstring& AFileName, const std::wstring& AFolder) {
-  // Only the last component of whatever the name holds: no folders, no
-  // drive, no stream; the file never lands outside AFolder.
+  // Only the last component of whatever the name holds (no folders, no
+  // drive, no stream), without the trailing dots and blanks the system
+  // would drop; the file never lands outside AFolder.
   std::wstring name = AFileName.substr(AFileName.find_last_of(L"\\/:") + 1);
   while (!name.empty() && (name.back() == L' ' || name.back() == L'.')) name.pop_back();
-  bool usable = !name.empty();
-  for (wchar_t c : name)
-    if (c < 32 || wcschr(L"<>\"|?*", c)) usable = false;
-  if (!usable) name = L"installer.exe";
+  if (!IsSafeFileName(name)) name = L"installer.exe";
   size_t dot = name.find_last_of(L'.');
   std::wstring base = dot == std::wstring::npos ? name : name.substr(0, dot);
   std::wstring extension = dot == std::wstring::npos ? L"" : name.substr(dot);
@@ -189,34 +169,9 @@ std::wstring TInstallerProcess::MakeInstallerFileName(const std::wstring& AFileN
   return candidate;
 }
 
-namespace {
-// The system directory, looked up once under its lock (made when the unit
-// starts).
-CRITICAL_SECTION SystemDirectoryLock;
-wchar_t SystemDirectoryBuffer[MAX_PATH + 1];
-volatile LONG SystemDirectoryKnown = 0;
-}  // namespace
-
-std::wstring TInstallerProcess::SystemDirectory() {
-  if (!InterlockedCompareExchange(&SystemDirectoryKnown, 0, 0)) {
-    EnterCriticalSection(&SystemDirectoryLock);
-    if (!SystemDirectoryKnown) {
-      UINT length = GetSystemDirectoryW(SystemDirectoryBuffer, MAX_PATH);
-      if (length >= MAX_PATH) length = 0;
-      if (length == 0 || SystemDirectoryBuffer[length - 1] != L'\\') SystemDirectoryBuffer[length++] = L'\\';
-      SystemDirectoryBuffer[length] = 0;
-      InterlockedExchange(&SystemDirectoryKnown, 1);
-    }
-    LeaveCriticalSection(&SystemDirectoryLock);
-  }
-  return SystemDirectoryBuffer;
-}
-
 void TInstallerProcess::ExtractFromResources(const std::wstring& AResFileName, const std::wstring& AResInstallerData) {
   try {
-    wchar_t self[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    uWrapper::ResourceManager::TResourceManager resources(std::wstring(self, length));
+    uWrapper::ResourceManager::TResourceManager resources(ProgramPath());
     FInstallerFileName = MakeInstallerFileName(resources.GetString(AResFileName), FFolder);
     FInstallerParams.clear();
     resources.GetFile(AResInstallerData, FInstallerFileName);
@@ -229,7 +184,8 @@ void TInstallerProcess::ExtractFromResources(const std::wstring& AResFileName, c
 }
 
 void TInstallerProcess::DownloadFromServer(const std::wstring& ADownloadFromURL,
-                                           const std::wstring& AInstallerFileName, const std::wstring& ARunParams) {
+                                           const std::wstring& AInstallerFileName, const std::wstring& ARunParams,
+                                           const TPublisher& APublisher) {
   try {
     FInstallerFileName = MakeInstallerFileName(AInstallerFileName, FFolder);
     FInstallerParams = ARunParams;
@@ -246,7 +202,7 @@ void TInstallerProcess::DownloadFromServer(const std::wstring& ADownloadFromURL,
     // A program from the network runs only when it is what the partner
     // signed; the check reads the file through the handle that locks it.
     LockInstallerFile();
-    VerifySignedFile(FInstallerFileName, FLock.Get(), ParsePublisher(uGUILocalizer::sPartnerPublisher));
+    VerifySignedFile(FInstallerFileName, FLock.Get(), APublisher);
     Log().WriteLog(ilInfo, Format(L"Downloaded %s to %s", {ADownloadFromURL, FInstallerFileName}), LogOwner);
   } catch (const std::exception& e) {
     Log().LogError(ilError, L"Downloading " + ADownloadFromURL, e, LogOwner);
@@ -264,7 +220,7 @@ void TInstallerProcess::ExecuteProcess() {
     std::wstring application, command;
     size_t dot = FInstallerFileName.find_last_of(L'.');
     if (dot != std::wstring::npos && lstrcmpiW(FInstallerFileName.c_str() + dot, L".msi") == 0) {
-      application = SystemDirectory() + L"msiexec.exe";
+      application = SystemFolder() + L"\\msiexec.exe";
       command = L"\"" + application + L"\" /i \"" + FInstallerFileName + L"\"";
     } else {
       // The program's own path first, as every program expects.
@@ -278,7 +234,7 @@ void TInstallerProcess::ExecuteProcess() {
         CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS, nullptr, L"", startup, info);
     FLock.Reset();  // the process has its image, or there is none
     if (started) {
-      FProcessInfo = info;
+      FProcessInfo = TUniqueProcessInformation(info);
       Log().WriteLog(ilInfo, Format(L"Started: %s", {command}), LogOwner);
     } else {
       Log().LogError(ilError, L"Starting " + command, GetLastError(), LogOwner);
@@ -290,54 +246,51 @@ void TInstallerProcess::ExecuteProcess() {
 }
 
 void TInstallerProcess::WaitFor() {
-  if (!FProcessInfo.hProcess) return;
+  if (!FProcessInfo.Process) return;
   // On the handle: a process that exits with 259 has ended all the same.
-  WaitForSingleObject(FProcessInfo.hProcess, INFINITE);
+  WaitForSingleObject(FProcessInfo.Process.Get(), INFINITE);
   DWORD code = 0;
-  GetExitCodeProcess(FProcessInfo.hProcess, &code);
+  GetExitCodeProcess(FProcessInfo.Process.Get(), &code);
   Log().WriteLog(ilInfo, Format(L"The %s ended with exit code %u", {std::wstring(TypeName(FInstallerType)), uint64_t(code)}), LogOwner);
 }
 
 // ---- Installer ----
 
-void Installer::Run() {
+void Installer::Run(const TInstallPlan& APlan) {
   Log().WriteLog(ilInfo, L"Install flags: action %s, offer %s",
-                 {std::wstring(InstallAction ? L"True" : L"False"), std::wstring(InstallOffer ? L"True" : L"False")},
+                 {std::wstring(APlan.InstallAction ? L"True" : L"False"),
+                  std::wstring(APlan.InstallOffer ? L"True" : L"False")},
                  LogOwner);
+  // Destroyed in reverse: the runs with their files, then the private
+  // folder with anything left in it.
   std::optional<TInstallerFolder> folder;
+  std::optional<TInstallerProcess> action, offer;
   try {
-    if (InstallAction || InstallOffer) {
+    if (APlan.InstallAction || APlan.InstallOffer) {
       folder.emplace();
       Log().WriteLog(ilInfo, L"Installer folder: " + folder->Path(), LogOwner);
     }
-    if (InstallAction) ActionProcess = new TInstallerProcess(TInstallerType::itAction, folder->Path());
-    if (InstallOffer) OfferProcess = new TInstallerProcess(TInstallerType::itOffer, folder->Path());
-    if (ActionProcess) {
-      ActionProcess->ExtractFromResources(uWrapper::ResourceManager::RES_INSTALLER_NAME,
-                                          uWrapper::ResourceManager::RES_INSTALLER_PACKAGE);
-      ActionProcess->ExecuteProcess();
+    if (APlan.InstallAction) action.emplace(TInstallerType::itAction, folder->Path());
+    if (APlan.InstallOffer) offer.emplace(TInstallerType::itOffer, folder->Path());
+    if (action) {
+      action->ExtractFromResources(uWrapper::ResourceManager::RES_INSTALLER_NAME,
+                                   uWrapper::ResourceManager::RES_INSTALLER_PACKAGE);
+      action->ExecuteProcess();
     }
-    if (OfferProcess) {
-      using namespace ufmPage::LavaSoftWebCompanion;
-      OfferProcess->DownloadFromServer(OfferDownloadURL, OfferInstallerFileName, OfferRunParams);
-    }
-    if (ActionProcess) ActionProcess->WaitFor();
-    if (OfferProcess) {
-      OfferProcess->ExecuteProcess();
-      OfferProcess->WaitFor();
+    if (offer)
+      offer->DownloadFromServer(APlan.OfferDownloadURL, APlan.OfferInstallerFileName, APlan.OfferRunParams,
+                                APlan.PartnerPublisher);
+    if (action) action->WaitFor();
+    if (offer) {
+      offer->ExecuteProcess();
+      offer->WaitFor();
     }
   } catch (const std::exception& e) {
     Log().LogError(ilError, L"Installer phase", e, LogOwner);
   }
-  delete std::exchange(ActionProcess, nullptr);  // deletes the files
-  delete std::exchange(OfferProcess, nullptr);
-  folder.reset();  // then the private folder with anything left in it
 }
 
 void Start() {
-  InitializeCriticalSection(&SystemDirectoryLock);
-  InstallAction = true;
-  InstallOffer = true;
   delete std::exchange(FLog, TDebugLog<TInstallerLogLevel>::CreateProgramLog());
   if (Log().IsActive(ilInfo)) Log().WriteLog(ilInfo, L"Started: " + std::wstring(GetCommandLineW()), LogOwner);
 }
@@ -345,7 +298,6 @@ void Start() {
 void Stop() {
   if (FLog) Log().WriteLog(ilInfo, L"Finished", LogOwner);
   delete std::exchange(FLog, nullptr);  // the last facade of the log writes out what is buffered
-  DeleteCriticalSection(&SystemDirectoryLock);
 }
 
 }  // namespace uInstaller

@@ -1,5 +1,5 @@
-// The installer phase after the wizard: what the user agreed to, and the
-// runs that act on it.
+// The installer phase after the wizard: what the user agreed to (the install
+// plan), and the runs that act on it.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +9,7 @@
 
 #include "UniqueHandle.h"
 #include "Velqora.Debug.Log.h"
+#include "Velqora.System.Win.Trust.h"
 
 namespace uInstaller {
 
@@ -18,10 +19,22 @@ constexpr TInstallerLogLevel LastLogLevel(TInstallerLogLevel) { return TInstalle
 // The wrapper's own records go to the program's log (off without -debug).
 Velqora::Debug::TDebugLog<TInstallerLogLevel>& Log();
 
-// Run the product installer the wrapper carries. True at start.
-extern bool InstallAction;
-// Download and run the partner installer. True at start.
-extern bool InstallOffer;
+// What the installer phase does: the wizard records what the user agreed
+// to and where the partner installer comes from; Installer::Run acts on it.
+struct TInstallPlan {
+  // Run the product installer the wrapper carries.
+  bool InstallAction = true;
+  // Download and run the partner installer.
+  bool InstallOffer = true;
+  // The offer run values: the partner installer's address, file name and
+  // parameters.
+  std::wstring OfferDownloadURL;
+  std::wstring OfferInstallerFileName;
+  std::wstring OfferRunParams;
+  // Whose signature the partner installer must carry (any publisher whose
+  // certificate chains to a trusted root when empty).
+  Velqora::TPublisher PartnerPublisher;
+};
 
 enum class TInstallerType { itAction, itOffer };
 
@@ -71,12 +84,12 @@ public:
     // Writes the embedded installer (its name and bytes are the resource
     // items) to a new file; on failure no file is left.
     void ExtractFromResources(const std::wstring& AResFileName, const std::wstring& AResInstallerData);
-    // Downloads an installer to a new file and verifies its signature (the
-    // partner's publisher, when the build names one); a failed download (no
-    // answer, a cut body, a status other than 2xx) or a file that is not
-    // signed as required leaves no file.
+    // Downloads an installer to a new file and verifies its signature (by
+    // APublisher unless that is any); a failed download (no answer, a cut
+    // body, a status other than 2xx) or a file that is not signed as
+    // required leaves no file.
     void DownloadFromServer(const std::wstring& ADownloadFromURL, const std::wstring& AInstallerFileName,
-                           const std::wstring& ARunParams);
+                           const std::wstring& ARunParams, const Velqora::TPublisher& APublisher);
     // Starts the file: an ".msi" through msiexec with "/i", anything else
     // with its parameters; the command line begins with the quoted program.
     // Only a file that was written (and verified) completely is started.
@@ -86,7 +99,7 @@ public:
 
     const std::wstring& InstallerFileName() const { return FInstallerFileName; }
     const std::wstring& InstallerParams() const { return FInstallerParams; }
-    const PROCESS_INFORMATION& ProcessInfo() const { return FProcessInfo; }
+    const Velqora::TUniqueProcessInformation& ProcessInfo() const { return FProcessInfo; }
 
     // A free path in AFolder for a file name that may hold anything: only its
     // last component counts ("installer.exe" when nothing usable is left);
@@ -94,8 +107,6 @@ public:
     static std::wstring MakeInstallerFileName(const std::wstring& AFileName, const std::wstring& AFolder);
     // The user's temporary folder, long form, with a trailing backslash.
     static std::wstring TempFolder();
-    // The system folder with a trailing backslash, looked up once.
-    static std::wstring SystemDirectory();
 
     // Whether the file is held open (written completely, not yet started).
     bool IsLocked() const { return static_cast<bool>(FLock); }
@@ -109,11 +120,11 @@ public:
     Velqora::TUniqueFileHandle FLock;
     std::wstring FInstallerFileName;
     std::wstring FInstallerParams;
-    PROCESS_INFORMATION FProcessInfo{};
+    Velqora::TUniqueProcessInformation FProcessInfo;
   };
 
-  // Runs what the install flags ask for and waits for it; shows nothing.
-  static void Run();
+  // Runs what the plan asks for and waits for it; shows nothing.
+  static void Run(const TInstallPlan& APlan);
 };
 
 // Unit start-up and shut-down.

@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "Paths.h"
 #include "UniqueHandle.h"
+#include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
+#include "VersionInfo.h"
 
 namespace uWrapper::ResourceManager {
 
@@ -23,52 +26,34 @@ const wchar_t* const RT_VERSION_W = MAKEINTRESOURCEW(16);
   throw Exception(Format(L"Resource %s not found", {AResName}));
 }
 
-// version.dll is no KnownDLL: bound at run time from the system folder only.
-// It stays loaded for the life of the process.
-// imagehlp likewise, so that the wrapper does not load it at every start.
-using TCheckSumMappedFile = PIMAGE_NT_HEADERS(WINAPI*)(PVOID, DWORD, PDWORD, PDWORD);
-TCheckSumMappedFile CheckSumProcedure() {
-  static HMODULE module = LoadSystemLibrary(L"imagehlp.dll");
-  FARPROC proc = GetProcAddress(module, "CheckSumMappedFile");
-  if (!proc) ThrowLastOSError();
-  return reinterpret_cast<TCheckSumMappedFile>(reinterpret_cast<void*>(proc));
-}
+// imagehlp is bound at run time, so that the wrapper does not load it at
+// every start.
+constinit DllRoutines::TRoutine<PIMAGE_NT_HEADERS(WINAPI*)(PVOID, DWORD, PDWORD, PDWORD)> CheckSumMappedFile{
+    L"imagehlp.dll", "CheckSumMappedFile"};
 
-template <typename T>
-T VersionProcedure(const char* AName) {
-  static HMODULE module = LoadSystemLibrary(L"version.dll");
-  FARPROC proc = GetProcAddress(module, AName);
-  if (!proc) ThrowLastOSError();
-  return reinterpret_cast<T>(reinterpret_cast<void*>(proc));
-}
+// A resource update of a file that keeps its resources; committed by
+// Commit, which raises when that fails, and otherwise when the object goes.
+void EndResourceUpdate(HANDLE AUpdate) noexcept { EndUpdateResourceW(AUpdate, FALSE); }
 
-// A resource update of a file that keeps its resources and is committed at
-// the end in every case; a failed commit raises unless an error is already
-// on its way.
 class TResourceUpdate {
 public:
-  explicit TResourceUpdate(const std::wstring& AFileName) : FHandle(BeginUpdateResourceW(AFileName.c_str(), FALSE)) {
-    if (!FHandle || FHandle == INVALID_HANDLE_VALUE) ThrowLastOSError();
-  }
-  TResourceUpdate(const TResourceUpdate&) = delete;
-  TResourceUpdate& operator=(const TResourceUpdate&) = delete;
-  ~TResourceUpdate() {
-    if (FHandle) EndUpdateResourceW(FHandle, FALSE);
+  explicit TResourceUpdate(const std::wstring& AFileName) : FUpdate(BeginUpdateResourceW(AFileName.c_str(), FALSE)) {
+    if (!FUpdate) ThrowLastOSError();
   }
 
   void Write(const wchar_t* AType, const wchar_t* AName, const void* AData, DWORD ASize) {
     static const char empty = 0;  // a null pointer would delete the item
-    if (!UpdateResourceW(FHandle, AType, AName, ResourceLanguage, const_cast<void*>(AData ? AData : &empty), ASize))
+    if (!UpdateResourceW(FUpdate.Get(), AType, AName, ResourceLanguage, const_cast<void*>(AData ? AData : &empty),
+                         ASize))
       ThrowLastOSError();
   }
 
   void Commit() {
-    HANDLE handle = std::exchange(FHandle, nullptr);
-    if (!EndUpdateResourceW(handle, FALSE)) ThrowLastOSError();
+    if (!EndUpdateResourceW(FUpdate.Release(), FALSE)) ThrowLastOSError();
   }
 
 private:
-  HANDLE FHandle;
+  TUniqueHandle<HANDLE, EndResourceUpdate> FUpdate;
 };
 
 // A whole file mapped for reading.
@@ -114,45 +99,39 @@ bool FindNtHeaders(const TMappedFile& AFile, DWORD& AOffset) {
 
 }  // namespace
 
-// The module the readers search, released as the load rules say.
+// The module the readers search: the program itself or a module already
+// loaded (borrowed), else the file loaded as data here (owned).
 class TResourceManager::TModule {
 public:
   explicit TModule(const std::wstring& AFileName) {
-    wchar_t own[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, own, MAX_PATH);
     size_t dot = AFileName.find_last_of(L'.');
     bool isExe = dot != std::wstring::npos && lstrcmpiW(AFileName.c_str() + dot, L".exe") == 0;
-    if (isExe && length > 0 && length < MAX_PATH && lstrcmpiW(AFileName.c_str(), own) == 0) {
-      FHandle = GetModuleHandleW(nullptr);
+    if (isExe && lstrcmpiW(AFileName.c_str(), ProgramPath().c_str()) == 0) {
+      FModule = TBorrowedModule(GetModuleHandleW(nullptr));
     } else if (HMODULE loaded = GetModuleHandleW(AFileName.c_str())) {
-      FHandle = loaded;
+      FModule = TBorrowedModule(loaded);
     } else {
-      FHandle = LoadLibraryExW(AFileName.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-      if (!FHandle) ThrowLastOSError();
-      FLoaded = true;
+      FLoaded.Reset(LoadLibraryExW(AFileName.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+      if (!FLoaded) ThrowLastOSError();
+      FModule = FLoaded.Borrow();
     }
   }
-  ~TModule() {
-    if (FLoaded) FreeLibrary(FHandle);
-  }
-  TModule(const TModule&) = delete;
-  TModule& operator=(const TModule&) = delete;
-  HMODULE Get() const { return FHandle; }
+  HMODULE Get() const { return FModule.Get(); }
 
   // The bytes of RT_RCDATA item AResName; raises when it is missing.
   const void* Item(const std::wstring& AResName, DWORD& ASize) const {
-    HRSRC info = FindResourceW(FHandle, AResName.c_str(), RT_RCDATA_W);
+    HRSRC info = FindResourceW(FModule.Get(), AResName.c_str(), RT_RCDATA_W);
     if (!info) ResourceNotFound(AResName);
-    ASize = SizeofResource(FHandle, info);
-    HGLOBAL data = LoadResource(FHandle, info);
+    ASize = SizeofResource(FModule.Get(), info);
+    HGLOBAL data = LoadResource(FModule.Get(), info);
     const void* bytes = data ? LockResource(data) : nullptr;
     if (!bytes && ASize) ThrowLastOSError();
     return bytes;
   }
 
 private:
-  HMODULE FHandle = nullptr;
-  bool FLoaded = false;
+  TUniqueModule FLoaded;
+  TBorrowedModule FModule;
 };
 
 std::wstring TResourceManager::GetString(const std::wstring& AResName) const {
@@ -177,18 +156,21 @@ void TResourceManager::GetFile(const std::wstring& AResName, const std::wstring&
   TUniqueFileHandle file(
       CreateFileW(AFileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) ThrowLastOSError();
+  auto removePartial = ScopeExit([&] {  // no partial file is left behind
+    file.Reset();
+    DeleteFileW(AFileName.c_str());
+  });
   // Straight from the mapped image to the file, in large writes.
   constexpr DWORD chunk = 1 << 20;  // one write of everything is several times slower
   for (DWORD done = 0; done < size;) {
     DWORD part = std::min(chunk, size - done), written = 0;
     if (!WriteFile(file.Get(), bytes + done, part, &written, nullptr) || written != part) {
       DWORD error = GetLastError();
-      file.Reset();
-      DeleteFileW(AFileName.c_str());  // no partial file is left behind
       ThrowOSError(error ? error : ERROR_WRITE_FAULT);
     }
     done += part;
   }
+  removePartial.Release();
 }
 
 bool TResourceManager::IsExist(const std::wstring& AResName) const noexcept {
@@ -285,17 +267,10 @@ void TResourceManager::WriteMainIcon(HMODULE ASource, const void* AGroup, DWORD 
 }
 
 void TResourceManager::CopyVersionInfo(const std::wstring& AFromFile) {
-  using TGetSize = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
-  using TGetInfo = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
-  static const auto getSize = VersionProcedure<TGetSize>("GetFileVersionInfoSizeW");
-  static const auto getInfo = VersionProcedure<TGetInfo>("GetFileVersionInfoW");
-  DWORD handle = 0;
-  DWORD size = getSize(AFromFile.c_str(), &handle);
-  if (size == 0) return;
-  std::vector<char> block(size, 0);
-  if (!getInfo(AFromFile.c_str(), 0, size, block.data())) ThrowLastOSError();
+  std::vector<char> block = ReadVersionInfo(AFromFile);
+  if (block.empty()) return;
   TResourceUpdate update(FFileName);
-  update.Write(RT_VERSION_W, MAKEINTRESOURCEW(1), block.data(), size);
+  update.Write(RT_VERSION_W, MAKEINTRESOURCEW(1), block.data(), DWORD(block.size()));
   update.Commit();
 }
 
@@ -321,7 +296,7 @@ bool TResourceManager::ReadChecksum(const std::wstring& AFileName, DWORD& AStore
   TMappedFile file(AFileName);
   DWORD offset;
   if (!FindNtHeaders(file, offset)) return false;
-  if (!CheckSumProcedure()(file.View.Get(), file.Size, &AStored, &ACorrect)) ThrowLastOSError();
+  if (!CheckSumMappedFile.Get()(file.View.Get(), file.Size, &AStored, &ACorrect)) ThrowLastOSError();
   return true;
 }
 
@@ -332,7 +307,7 @@ void TResourceManager::UpdateChecksum() {
   DWORD offset;
   if (!FindNtHeaders(file, offset)) return;  // left untouched
   DWORD stored = 0, correct = 0;
-  if (!CheckSumProcedure()(file.View.Get(), file.Size, &stored, &correct)) ThrowLastOSError();
+  if (!CheckSumMappedFile.Get()(file.View.Get(), file.Size, &stored, &correct)) ThrowLastOSError();
   if (stored == correct) return;
   unsigned char headers[NtHeadersSize];
   memcpy(headers, file.Bytes() + offset, NtHeadersSize);

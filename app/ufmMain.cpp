@@ -3,7 +3,6 @@
 #include "Project.VCL.Common.h"
 #include "Velqora.System.SysUtils.h"
 #include "uGUILocalizer.h"
-#include "uInstaller.h"
 #include "ufmPage.ActionActive.h"
 #include "ufmPage.LavaSoftWebCompanion.h"
 
@@ -28,7 +27,7 @@ TButton* MakeFooterButton(TComponent* AOwner, TWinControl* AParent, const wchar_
 }
 }  // namespace
 
-TfmMain::TfmMain(TComponent* AOwner) : TForm(AOwner) {
+TfmMain::TfmMain(TComponent* AOwner, uInstaller::TInstallPlan& APlan) : TForm(AOwner), FPlan(APlan) {
   // Layout: fixed pixels, not scaled for the screen's DPI.
   SetName(L"fmMain");
   SetBorderStyle(TFormBorderStyle::bsSingle);
@@ -71,8 +70,8 @@ TfmMain::~TfmMain() {
 
 void TfmMain::FormCreate(TComponent*) {
   FIsOfferActive = OfferPredicate();
-  uInstaller::InstallAction = true;
-  uInstaller::InstallOffer = FIsOfferActive;
+  FPlan.InstallAction = true;
+  FPlan.InstallOffer = FIsOfferActive;
   SetFont(VCLCommon::DefaultFont());
   SetColor(RGBColor(45, 169, 211));
   pnFooter->SetColor(RGBColor(240, 240, 240));
@@ -86,8 +85,8 @@ void TfmMain::FormDestroy(TComponent*) { SetCurrentPage(TWrapperPages::wpNone); 
 
 void TfmMain::FormClose(TComponent*, TCloseAction&) {
   if (!FIsCloseFromBtn) {
-    uInstaller::InstallAction = false;
-    uInstaller::InstallOffer = false;
+    FPlan.InstallAction = false;
+    FPlan.InstallOffer = false;
   }
 }
 
@@ -103,13 +102,13 @@ void TfmMain::btnNextClick(TComponent*) {
         CloseFromButton();
       break;
     case TWrapperPages::wpGetOffer:
-      CloseFromButton();  // the offer is accepted: InstallOffer stays as it is
+      CloseFromButton();  // the offer is accepted: the plan's offer stays as it is
       break;
   }
 }
 
 void TfmMain::btnCancelClick(TComponent*) {
-  uInstaller::InstallOffer = false;
+  FPlan.InstallOffer = false;
   CloseFromButton();
 }
 
@@ -139,8 +138,13 @@ void TfmMain::SetCurrentPage(TWrapperPages APage) {
       break;
     }
     case TWrapperPages::wpGetOffer: {
-      auto page = new ufmPage::LavaSoftWebCompanion::TfmPageLavaSoftWebCompanion(this);
+      namespace offer = ufmPage::LavaSoftWebCompanion;
+      auto page = new offer::TfmPageLavaSoftWebCompanion(this);
       ShowPagePanel(page->pnContent);
+      // The page prepared the partner installer's run values.
+      FPlan.OfferDownloadURL = offer::OfferDownloadURL;
+      FPlan.OfferInstallerFileName = offer::OfferInstallerFileName;
+      FPlan.OfferRunParams = offer::OfferRunParams;
       btnNext->SetCaption(uGUILocalizer::sBtnAgreeAndInstall);
       btnCancel->SetCaption(uGUILocalizer::sBtnDecline);
       break;

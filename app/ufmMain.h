@@ -1,5 +1,5 @@
 // The wizard's main window: a content area showing one page at a time and a
-// footer with the wizard buttons. It records in the install flags what the
+// footer with the wizard buttons. It records in the install plan what the
 // user agreed to and closes.
 #pragma once
 
@@ -7,6 +7,7 @@
 #include "Forms.h"
 #include "Project.VCL.AxButton.h"
 #include "uGUIGlobals.h"
+#include "uInstaller.h"
 
 namespace ufmMain {
 
@@ -14,7 +15,8 @@ using uGUIGlobals::TWrapperPages;
 
 class TfmMain : public Gui::TForm {
 public:
-  explicit TfmMain(Gui::TComponent* AOwner);
+  // APlan receives what the user agrees to; it outlives the form.
+  TfmMain(Gui::TComponent* AOwner, uInstaller::TInstallPlan& APlan);
   ~TfmMain() override;
 
   Gui::TPanel* pnFooter;
@@ -39,6 +41,7 @@ private:
   void ShowPagePanel(Gui::TPanel* APanel);
   void CloseFromButton();
 
+  uInstaller::TInstallPlan& FPlan;
   bool FIsCloseFromBtn = false;
   bool FIsOfferActive = false;
   TWrapperPages FCurrentPage = TWrapperPages::wpNone;

@@ -35,6 +35,7 @@ __attribute__((noinline)) void Nothing(TDebugLog<TLevel>&, int AIndex) { asm vol
 int wmain(int argc, wchar_t** argv) {
   int records = argc > 1 ? _wtoi(argv[1]) : 2000000;
   TDebugLogFile::Start();
+  Velqora::DllRoutines::Start();  // the log's folder is named with bound functions
   {
     TDebugLog<TLevel> log(L"bountiq-log-bench", L"log-bench.exe", 0);
     log.SetLogLevel(TLevel::dllNone);
@@ -57,6 +58,7 @@ int wmain(int argc, wchar_t** argv) {
             log.Writer()->FileName().c_str());
     DeleteFileW(log.Writer()->FileName().c_str());
   }
+  Velqora::DllRoutines::Stop();
   TDebugLogFile::Stop();
   return 0;
 }

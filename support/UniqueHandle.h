@@ -1,5 +1,7 @@
 // Owners for system handles: one template, parameterised by the release
-// function and by the value that means "no handle", with one alias per kind.
+// function and by the value that means "no handle", with one alias per kind;
+// borrowed handles, which are used but never released; and a clean-up that
+// runs when its scope ends.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +9,20 @@
 #include <utility>
 
 namespace Velqora {
+
+// A handle that is used but not owned (a stock object, the program's own
+// module, a handle an owner lends): nothing releases it through this type.
+template <typename T, intptr_t InvalidValue = 0>
+class TBorrowedHandle {
+public:
+  constexpr TBorrowedHandle() noexcept = default;
+  constexpr explicit TBorrowedHandle(T AHandle) noexcept : FHandle(AHandle) {}
+  T Get() const noexcept { return FHandle; }
+  explicit operator bool() const noexcept { return FHandle != reinterpret_cast<T>(InvalidValue); }
+
+private:
+  T FHandle = reinterpret_cast<T>(InvalidValue);
+};
 
 // InvalidValue is the "no handle" value as an integer (0 or -1), since a
 // pointer-typed handle such as INVALID_HANDLE_VALUE is no constant expression.
@@ -28,6 +44,8 @@ public:
 
   T Get() const noexcept { return FHandle; }
   explicit operator bool() const noexcept { return FHandle != Invalid(); }
+  // The handle lent out: it stays this owner's.
+  TBorrowedHandle<T, InvalidValue> Borrow() const noexcept { return TBorrowedHandle<T, InvalidValue>(FHandle); }
 
   // Gives up ownership without releasing.
   T Release() noexcept { return std::exchange(FHandle, Invalid()); }
@@ -56,6 +74,8 @@ inline void ReleaseModule(HMODULE h) noexcept { FreeLibrary(h); }
 inline void DestroyIconHandle(HICON h) noexcept { DestroyIcon(h); }
 inline void UnmapView(void* h) noexcept { UnmapViewOfFile(h); }
 inline void CloseFind(HANDLE h) noexcept { FindClose(h); }
+inline void FreeLocalMemory(void* h) noexcept { LocalFree(h); }
+inline void CloseRegistryKey(HKEY h) noexcept { RegCloseKey(h); }
 }  // namespace detail
 
 using TUniqueKernelHandle = TUniqueHandle<HANDLE, detail::CloseKernelHandle>;
@@ -71,6 +91,63 @@ using TUniqueModule = TUniqueHandle<HMODULE, detail::ReleaseModule>;
 using TUniqueIcon = TUniqueHandle<HICON, detail::DestroyIconHandle>;
 using TUniqueMappedView = TUniqueHandle<void*, detail::UnmapView>;
 using TUniqueFind = TUniqueHandle<HANDLE, detail::CloseFind, -1>;
+// Memory the system allocated for the caller with LocalAlloc.
+using TUniqueLocalMemory = TUniqueHandle<void*, detail::FreeLocalMemory>;
+using TUniqueRegistryKey = TUniqueHandle<HKEY, detail::CloseRegistryKey>;
+
+// The process and thread handles of a started process, closed with the
+// owner.
+struct TUniqueProcessInformation {
+  TUniqueProcessInformation() noexcept = default;
+  explicit TUniqueProcessInformation(const PROCESS_INFORMATION& AInfo) noexcept
+      : Process(AInfo.hProcess), Thread(AInfo.hThread), ProcessId(AInfo.dwProcessId), ThreadId(AInfo.dwThreadId) {}
+  TUniqueKernelHandle Process;
+  TUniqueKernelHandle Thread;
+  DWORD ProcessId = 0;
+  DWORD ThreadId = 0;
+};
+
+using TBorrowedKernelHandle = TBorrowedHandle<HANDLE>;
+using TBorrowedFileHandle = TBorrowedHandle<HANDLE, -1>;
+using TBorrowedFont = TBorrowedHandle<HFONT>;
+using TBorrowedBrush = TBorrowedHandle<HBRUSH>;
+using TBorrowedPen = TBorrowedHandle<HPEN>;
+using TBorrowedBitmap = TBorrowedHandle<HBITMAP>;
+using TBorrowedRegion = TBorrowedHandle<HRGN>;
+using TBorrowedDC = TBorrowedHandle<HDC>;
+using TBorrowedWindow = TBorrowedHandle<HWND>;
+using TBorrowedModule = TBorrowedHandle<HMODULE>;
+using TBorrowedIcon = TBorrowedHandle<HICON>;
+
+// Runs AAction when the scope ends, by leaving it or by an exception, unless
+// Release was called first; the caller's last error stays as it was. The
+// action must not raise. In place of a catch-all that cleans up and raises
+// again.
+template <typename F>
+class TScopeExit {
+public:
+  explicit TScopeExit(F AAction) noexcept : FAction(std::move(AAction)) {}
+  ~TScopeExit() {
+    if (!FActive) return;
+    DWORD error = GetLastError();
+    FAction();
+    SetLastError(error);
+  }
+  TScopeExit(const TScopeExit&) = delete;
+  TScopeExit& operator=(const TScopeExit&) = delete;
+  // The action will not run.
+  void Release() noexcept { FActive = false; }
+
+private:
+  F FAction;
+  bool FActive = true;
+};
+
+//   auto removeFile = ScopeExit([&] { DeleteFileW(name); });
+template <typename F>
+[[nodiscard]] TScopeExit<F> ScopeExit(F AAction) noexcept {
+  return TScopeExit<F>(std::move(AAction));
+}
 
 // A device context borrowed from a window with GetDC; released to it.
 class TWindowDC {

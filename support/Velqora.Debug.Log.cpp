@@ -4,7 +4,9 @@
 
 #include <cstdlib>
 
+#include "Paths.h"
 #include "UniqueHandle.h"
+#include "Utf.h"
 
 namespace Velqora::Debug {
 
@@ -88,9 +90,12 @@ void DescribeException(const std::exception& AException, std::wstring& AClassNam
 }
 
 std::wstring ProgramFileName(bool AWithExtension) {
-  wchar_t path[MAX_PATH];
-  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring name(path, length);
+  std::wstring name;
+  try {
+    name = ProgramPath();
+  } catch (const std::exception&) {
+    return {};  // a log without a name rather than none
+  }
   name.erase(0, name.find_last_of(L'\\') + 1);
   if (!AWithExtension)
     if (size_t dot = name.find_last_of(L'.'); dot != std::wstring::npos) name.erase(dot);
@@ -98,11 +103,9 @@ std::wstring ProgramFileName(bool AWithExtension) {
 }
 
 void EnumProcessNames(void (*AEach)(const std::wstring&, void*), void* AContext) {
-  TUniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot || snapshot.Get() == INVALID_HANDLE_VALUE) {
-    snapshot.Release();  // INVALID_HANDLE_VALUE is nothing to close
-    return;
-  }
+  // A snapshot's "none" is INVALID_HANDLE_VALUE, as a file handle's.
+  TUniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof(entry);
   for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))

@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "FolderTree.h"
 #include "Velqora.Debug.Common.h"
 #include "Velqora.Debug.Helper.h"
 #include "Velqora.System.SysUtils.h"
@@ -69,7 +70,6 @@ TDebugLogFile::TDebugLogFile(const std::wstring& AName)
 
 TDebugLogFile::~TDebugLogFile() {
   if (!FBuffer.empty()) FlushBuffer();
-  if (FFileHandle && FFileHandle != INVALID_HANDLE_VALUE) CloseHandle(FFileHandle);
 }
 
 void TDebugLogFile::SetMaxFileSize(int64_t AValue) {
@@ -172,38 +172,39 @@ void TDebugLogFile::WriteToDebugger(std::wstring_view AModuleName, std::wstring_
 }
 
 void TDebugLogFile::OpenLogFile() {
-  if (FFileHandle) return;  // a failed attempt is not repeated
+  if (std::exchange(FOpenTried, true)) return;
   std::wstring folder = GetLogFolder();
   ForceFolders(folder);
   std::wstring file = folder + FName + L".log";
   if (FMaxFileSize <= 0 && GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES) DeleteFileW(file.c_str());
-  FFileHandle = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (FFileHandle != INVALID_HANDLE_VALUE) SetFilePointer(FFileHandle, 0, nullptr, FILE_END);
+  FFile.Reset(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (FFile) SetFilePointer(FFile.Get(), 0, nullptr, FILE_END);
 }
 
 void TDebugLogFile::FlushBuffer() {
   OpenLogFile();
-  if (!FFileHandle || FFileHandle == INVALID_HANDLE_VALUE) {
+  if (!FFile) {
     // The file will not be opened: what is buffered can never reach it, so
     // it is dropped rather than kept growing.
     FBuffer.clear();
     return;
   }
   DWORD bytes = DWORD(FBuffer.size() * sizeof(wchar_t));
-  DWORD size = GetFileSize(FFileHandle, nullptr);
+  HANDLE file = FFile.Get();
+  DWORD size = GetFileSize(file, nullptr);
   if (size == INVALID_FILE_SIZE) size = 0;
   if (FMaxFileSize != 0 && int64_t(size) + bytes > FMaxFileSize) {
-    SetFilePointer(FFileHandle, 0, nullptr, FILE_BEGIN);
-    SetEndOfFile(FFileHandle);
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
     size = 0;
   }
   DWORD written;
   if (size == 0) {
     const wchar_t bom = LogByteOrderMark;
-    WriteFile(FFileHandle, &bom, sizeof(bom), &written, nullptr);
+    WriteFile(file, &bom, sizeof(bom), &written, nullptr);
   }
-  WriteFile(FFileHandle, FBuffer.data(), bytes, &written, nullptr);
+  WriteFile(file, FBuffer.data(), bytes, &written, nullptr);
   FBuffer.clear();
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "CriticalSection.h"
+#include "UniqueHandle.h"
 
 namespace Velqora::Debug {
 
@@ -79,7 +80,8 @@ private:
   int64_t FMaxFileSize = 0;
   std::atomic<int32_t> FLogLevel{0};
   std::atomic<bool> FDirectWrite{false};
-  HANDLE FFileHandle = nullptr;
+  TUniqueFileHandle FFile;
+  bool FOpenTried = false;  // a failed attempt is not repeated
   std::wstring FBuffer;  // UTF-16 code units not yet written
   SYSTEMTIME FLastDate{};
   std::wstring FLastDateStr;

@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "CriticalSection.h"
+#include "FileNames.h"
+#include "Paths.h"
+#include "UniqueHandle.h"
 #include "Velqora.Debug.Log.h"
 #include "Velqora.System.SysUtils.h"
 
@@ -22,13 +25,37 @@ std::vector<std::unique_ptr<DllRoutines::TLibraryItem>>* Libraries = nullptr;
 TCriticalSection* LibraryLock = nullptr;
 TDebugLog<TLevel>* LoaderLog = nullptr;  // owned
 const TLogOwner Owner(L"DllRoutines");
+// Changes whenever the registry starts or stops: routines bound before are
+// bound again.
+std::atomic<uint32_t> Generation{1};
+// While above 0 (under the registry's lock), loads write no log record.
+int Quiet = 0;
 
 void LogInfo(const wchar_t* AFormat, const std::wstring& AName) {
-  if (LoaderLog && LoaderLog->IsActive(TLevel::dllInfo)) LoaderLog->WriteLog(TLevel::dllInfo, AFormat, {AName}, Owner);
+  if (LoaderLog && !Quiet && LoaderLog->IsActive(TLevel::dllInfo))
+    LoaderLog->WriteLog(TLevel::dllInfo, AFormat, {AName}, Owner);
 }
 
 void LogFailure(const std::wstring& AComment, DWORD ACode) {
-  if (LoaderLog && LoaderLog->IsActive(TLevel::dllError)) LoaderLog->LogError(TLevel::dllError, AComment, ACode, Owner);
+  if (LoaderLog && !Quiet && LoaderLog->IsActive(TLevel::dllError))
+    LoaderLog->LogError(TLevel::dllError, AComment, ACode, Owner);
+}
+
+// A system library loaded from the system folder only (never from the
+// program's folder or the current one): the system-folder-only search where
+// the system offers it, else the full path in the system folder. Null with
+// the last error set when it cannot be loaded.
+HMODULE TryLoadSystemLibrary(const wchar_t* AName) {
+  HMODULE module = LoadLibraryExW(AName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (module) return module;
+  DWORD error = GetLastError();
+  if (error != ERROR_INVALID_PARAMETER) return nullptr;  // the search itself is offered
+  // Systems without the system-folder-only search: the full path.
+  try {
+    return LoadLibraryExW((SystemFolder() + L"\\" + AName).c_str(), nullptr, 0);
+  } catch (const std::exception&) {
+    return nullptr;  // the last error says why
+  }
 }
 
 // The registry's lock, when there is one.
@@ -74,9 +101,10 @@ void DllRoutines::TLibraryItem::Load(DWORD AFlag) {
   if (!FHandle && !FErrorCode) {
     SetLastError(0);
     FErrorCode = 0;
-    // A bare name without flags is a system library: from the system folder
-    // only, so that a DLL planted beside the program is never loaded.
-    FHandle = AFlag == 0 && IsBareFileName(FName) ? TryLoadSystemLibrary(FName.c_str())
+    // A bare name (a safe file name) without flags is a system library:
+    // from the system folder only, so that a DLL planted beside the program
+    // is never loaded.
+    FHandle = AFlag == 0 && IsSafeFileName(FName) ? TryLoadSystemLibrary(FName.c_str())
                                                   : LoadLibraryExW(FName.c_str(), nullptr, AFlag);
     if (!FHandle || FHandle == INVALID_HANDLE_VALUE) {
       FHandle = nullptr;
@@ -171,9 +199,10 @@ std::wstring DllRoutines::TLibraryItem::GetResourceString(UINT AResId) const {
 // ---- the registry ----
 
 void DllRoutines::Start() {
-  LoaderLog = TDebugLog<TLevel>::CreateProgramLog();
+  Generation.fetch_add(1);
   LibraryLock = new TCriticalSection;
   Libraries = new std::vector<std::unique_ptr<TLibraryItem>>;
+  LoaderLog = TDebugLog<TLevel>::CreateProgramLog();
 }
 
 void DllRoutines::Stop() {
@@ -181,9 +210,13 @@ void DllRoutines::Stop() {
     FreeUnusedLibraries();
     FreeAllLibraries();
   }
+  // The loader's log goes while the registry still runs: the log may write
+  // out its records now, and the name of its folder needs bound functions.
+  delete std::exchange(LoaderLog, nullptr);
+  if (Libraries) FreeAllLibraries();  // what the log bound
   delete std::exchange(Libraries, nullptr);
   delete std::exchange(LibraryLock, nullptr);
-  delete std::exchange(LoaderLog, nullptr);
+  Generation.fetch_add(1);  // what was bound went with its library
 }
 
 DllRoutines::TLibraryItem* DllRoutines::FindLibrary(const std::wstring& AName) {
@@ -296,6 +329,42 @@ FARPROC DllRoutines::Get(const std::wstring& ALibName, const char* AProcName) {
 
 FARPROC DllRoutines::Get(const std::wstring& ALibName, WORD AProcIndex) {
   return Get(ALibName, MAKEINTRESOURCEA(AProcIndex));
+}
+
+// ---- routines bound once ----
+
+FARPROC DllRoutines::TRoutineBinding::Bound() const noexcept {
+  FARPROC proc = FProc.load(std::memory_order_acquire);
+  return proc && FGeneration.load(std::memory_order_acquire) == Generation.load() ? proc : nullptr;
+}
+
+void DllRoutines::TRoutineBinding::Keep(FARPROC AProc, uint32_t AGeneration) noexcept {
+  FProc.store(AProc, std::memory_order_release);
+  FGeneration.store(AGeneration, std::memory_order_release);
+}
+
+FARPROC DllRoutines::TRoutineBinding::BindProc() {
+  if (FARPROC proc = Bound()) return proc;
+  TRegistryLock lock;
+  uint32_t generation = Generation.load();
+  FARPROC proc = FProcName ? Call(FLibName, FProcName) : Call(FLibName, FProcIndex);
+  Keep(proc, generation);
+  return proc;
+}
+
+FARPROC DllRoutines::TRoutineBinding::FindProc() noexcept {
+  if (FARPROC proc = Bound()) return proc;
+  try {
+    TRegistryLock lock;
+    ++Quiet;
+    auto loud = ScopeExit([] { --Quiet; });
+    uint32_t generation = Generation.load();
+    FARPROC proc = FProcName ? Get(FLibName, FProcName) : Get(FLibName, FProcIndex);
+    if (proc) Keep(proc, generation);
+    return proc;
+  } catch (...) {
+    return nullptr;
+  }
 }
 
 HRESULT DllRoutines::InstanceSteps(const std::wstring& ALibName, const GUID& AGUID, void** AObj) {

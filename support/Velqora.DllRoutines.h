@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -62,8 +63,9 @@ public:
   };
 
   // Loads the library (or counts one more load) and returns its entry, which
-  // may carry an error; none once the unit has stopped. A bare name with
-  // flags 0 is looked for in the system folder only.
+  // may carry an error; none once the unit has stopped. A bare name (a safe
+  // file name, FileNames.h) with flags 0 is looked for in the system folder
+  // only.
   static TLibraryItem* LoadLibrary(const std::wstring& ALibName, DWORD AFlag);
   // Unloads an entry once; entries stay registered.
   static void FreeLibrary(TLibraryItem* ALibItem);
@@ -89,6 +91,49 @@ public:
   static F Get(const std::wstring& ALibName, const char* AProcName) {
     return reinterpret_cast<F>(reinterpret_cast<void*>(Get(ALibName, AProcName)));
   }
+
+  // One function of a library, bound through the registry the first time it
+  // is needed and kept until the registry stops: each function is resolved
+  // once, not at every call. One object per function, at namespace scope:
+  //   constinit DllRoutines::TRoutine<BOOL(WINAPI*)(HINTERNET)> CloseHandle{
+  //       L"wininet.dll", "InternetCloseHandle"};
+  class TRoutineBinding {
+  public:
+    constexpr TRoutineBinding(const wchar_t* ALibName, const char* AProcName) noexcept
+        : FLibName(ALibName), FProcName(AProcName) {}
+    constexpr TRoutineBinding(const wchar_t* ALibName, WORD AProcIndex) noexcept
+        : FLibName(ALibName), FProcIndex(AProcIndex) {}
+    TRoutineBinding(const TRoutineBinding&) = delete;
+    TRoutineBinding& operator=(const TRoutineBinding&) = delete;
+
+  protected:
+    // Raises ESystemError as Call does.
+    FARPROC BindProc();
+    // None when the function cannot be bound; raises nothing and writes no
+    // log record.
+    FARPROC FindProc() noexcept;
+
+  private:
+    FARPROC Bound() const noexcept;
+    void Keep(FARPROC AProc, uint32_t AGeneration) noexcept;
+    const wchar_t* FLibName;
+    const char* FProcName = nullptr;
+    WORD FProcIndex = 0;
+    std::atomic<FARPROC> FProc{nullptr};
+    std::atomic<uint32_t> FGeneration{0};
+  };
+  template <typename F>
+  class TRoutine : public TRoutineBinding {
+  public:
+    using TRoutineBinding::TRoutineBinding;
+    // The function; raises ESystemError when it cannot be bound.
+    F Get() { return reinterpret_cast<F>(reinterpret_cast<void*>(BindProc())); }
+    // The function, or none; raises nothing and writes no log record: for
+    // functions a caller can do without, for release functions, which run
+    // in destructors, and for the diagnostic log itself, whose folder name
+    // needs bound functions (a record of the loader would re-enter it).
+    F Find() noexcept { return reinterpret_cast<F>(reinterpret_cast<void*>(FindProc())); }
+  };
 
   // An object from the library's factory export ("DllGetInstance", else
   // "GetInstance"); raises EVelqoraInitException.

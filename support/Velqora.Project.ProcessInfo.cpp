@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "Paths.h"
 #include "UniqueHandle.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
@@ -24,13 +25,10 @@ std::vector<PVOID>* RedirectionStack = nullptr;
 constexpr DWORD StartFlags = CREATE_NO_WINDOW | CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP |
                              NORMAL_PRIORITY_CLASS;  // 0x0C000220
 
-bool IsVistaOrLater() { return IsWinVersionInRange(TWinVersion::wvWinVista, TWinVersion::wvWinMaximum); }
+constinit DllRoutines::TRoutine<BOOL(WINAPI*)(SHELLEXECUTEINFOW*)> ShellExecuteExRoutine{L"shell32.dll",
+                                                                                       "ShellExecuteExW"};
 
-void CloseProcessHandles(PROCESS_INFORMATION& AInfo) {
-  if (AInfo.hThread) CloseHandle(AInfo.hThread);
-  if (AInfo.hProcess) CloseHandle(AInfo.hProcess);
-  AInfo.hThread = AInfo.hProcess = nullptr;
-}
+bool IsVistaOrLater() { return IsWinVersionInRange(TWinVersion::wvWinVista, TWinVersion::wvWinMaximum); }
 
 }  // namespace
 
@@ -122,8 +120,7 @@ bool ProcessInfo::ShellExecute(HWND AWnd, const std::wstring& AOperation, const 
   if (!ADirectory.empty()) info.lpDirectory = ADirectory.c_str();
   info.nShow = AShowCmd;
   try {  // shell32 only when asked, not at every start of the program
-    using F = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
-    return DllRoutines::Call<F>(L"shell32.dll", "ShellExecuteExW")(&info) != FALSE;
+    return ShellExecuteExRoutine.Get()(&info) != FALSE;
   } catch (const Exception&) {
     return false;
   }
@@ -132,7 +129,7 @@ bool ProcessInfo::ShellExecute(HWND AWnd, const std::wstring& AOperation, const 
 void ProcessInfo::CreateProcessAsCurrentUser(const std::wstring& ACmd, const std::wstring& AParam) {
   PROCESS_INFORMATION info{};
   CreateProcessAsCurrentUser(ACmd, AParam, info);
-  CloseProcessHandles(info);
+  TUniqueProcessInformation started(info);  // not kept
 }
 
 void ProcessInfo::CreateProcessAsCurrentUser(const std::wstring& ACmd, const std::wstring& AParam,
@@ -143,7 +140,7 @@ void ProcessInfo::CreateProcessAsCurrentUser(const std::wstring& ACmd, const std
 void ProcessInfo::CreateProcessAsLUAUser(const std::wstring& ACmd, const std::wstring& AParam) {
   PROCESS_INFORMATION info{};
   CreateProcessAsLUAUser(ACmd, AParam, info);
-  CloseProcessHandles(info);
+  TUniqueProcessInformation started(info);  // not kept
 }
 
 void ProcessInfo::CreateProcessAsLUAUser(const std::wstring& ACmd, const std::wstring& AParam,

@@ -19,14 +19,6 @@ const char* Exception::what() const noexcept {
   return FNarrow.get();
 }
 
-std::wstring Utf8ToWide(std::string_view AText) {
-  if (AText.empty()) return {};
-  int size = MultiByteToWideChar(CP_UTF8, 0, AText.data(), int(AText.size()), nullptr, 0);
-  std::wstring result(size_t(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, AText.data(), int(AText.size()), result.data(), size);
-  return result;
-}
-
 namespace {
 
 [[noreturn]] void FormatError(std::wstring_view AFormat) {
@@ -142,11 +134,9 @@ std::wstring SysErrorMessage(DWORD ACode) {
   DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                     FORMAT_MESSAGE_IGNORE_INSERTS,
                                 nullptr, ACode, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  TUniqueLocalMemory owner(buffer);
   std::wstring result;
-  if (buffer) {
-    result.assign(buffer, length);
-    LocalFree(buffer);
-  }
+  if (buffer) result.assign(buffer, length);
   while (!result.empty() && (result.back() <= L' ' || result.back() == L'.')) result.pop_back();
   return result;
 }
@@ -176,60 +166,6 @@ void RaiseSystemError(DWORD ACode, std::wstring_view AInfo) {
 
 void RaiseLastSystemError(std::wstring_view AInfo) { RaiseSystemError(GetLastError(), AInfo); }
 
-// ---- hidden utility windows ----
-
-namespace {
-
-const wchar_t UtilityWindowClass[] = L"Velqora.UtilityWindow";
-
-// Forwards each message to the procedure kept in the window's user data.
-LRESULT CALLBACK ForwardingWindowProc(HWND AWnd, UINT AMsg, WPARAM AWParam, LPARAM ALParam) {
-  TWindowMessage message{AMsg, AWParam, ALParam, 0};
-  auto proc = reinterpret_cast<TWndClassMethod>(GetWindowLongPtrW(AWnd, GWLP_USERDATA));
-  if (proc)
-    proc(message);
-  else
-    DefaultWindowHandler(AWnd, message);
-  return message.Result;
-}
-
-void RegisterUtilityClass() {
-  static bool registered = false;
-  if (registered) return;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = UtilityWindowClass;
-  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) RaiseLastSystemError(L"");
-  registered = true;
-}
-
-}  // namespace
-
-HWND AllocateWindow(TWndClassMethod AProc) {
-  RegisterUtilityClass();
-  HWND wnd = CreateWindowExW(WS_EX_TOOLWINDOW, UtilityWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                             GetModuleHandleW(nullptr), nullptr);
-  if (!wnd) RaiseLastSystemError(L"");
-  if (AProc) {
-    SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(AProc));
-    SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ForwardingWindowProc));
-  }
-  return wnd;
-}
-
-void DeallocateWindow(HWND AWnd) {
-  if (!AWnd) return;
-  SetWindowLongPtrW(AWnd, GWLP_USERDATA, 0);
-  SetWindowLongPtrW(AWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcW));
-  DestroyWindow(AWnd);
-}
-
-void DefaultWindowHandler(HWND AWnd, TWindowMessage& AMessage) {
-  AMessage.Result = DefWindowProcW(AWnd, AMessage.Msg, AMessage.WParam, AMessage.LParam);
-}
-
 // ---- tick arithmetic ----
 
 DWORD TickAdd(DWORD ATick, DWORD AInterval) {
@@ -243,63 +179,6 @@ DWORD TickDiff(DWORD ANow, DWORD AStart) {
   return AStart - ANow;
 }
 
-std::wstring SystemFolder() {
-  wchar_t folder[MAX_PATH] = {};
-  UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) ThrowLastOSError();
-  return std::wstring(folder, length);
-}
-
-void ForceFolders(const std::wstring& AFolder) {
-  for (size_t pos = AFolder.find(L'\\', 3); pos != std::wstring::npos; pos = AFolder.find(L'\\', pos + 1))
-    CreateDirectoryW(AFolder.substr(0, pos).c_str(), nullptr);
-}
-
-bool DeleteFolderTree(const std::wstring& AFolder) {
-  WIN32_FIND_DATAW data;
-  TUniqueFind find(FindFirstFileW((AFolder + L"\\*").c_str(), &data));
-  if (find) {
-    do {
-      std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring path = AFolder + L"\\" + name;
-      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        DeleteFolderTree(path);
-      } else {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        // A link to a folder goes as a folder, without what it points to.
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-          RemoveDirectoryW(path.c_str());
-        else
-          DeleteFileW(path.c_str());
-      }
-    } while (FindNextFileW(find.Get(), &data));
-  }
-  find.Reset();
-  return RemoveDirectoryW(AFolder.c_str()) || GetFileAttributesW(AFolder.c_str()) == INVALID_FILE_ATTRIBUTES;
-}
-
-bool IsBareFileName(std::wstring_view AName) {
-  return !AName.empty() && AName.find_first_of(L"\\/:") == std::wstring_view::npos;
-}
-
-HMODULE TryLoadSystemLibrary(const wchar_t* AName) {
-  HMODULE module = LoadLibraryExW(AName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (module) return module;
-  DWORD error = GetLastError();
-  if (error != ERROR_INVALID_PARAMETER) return nullptr;  // the search itself is offered
-  // Systems without the system-folder-only search: the full path.
-  wchar_t folder[MAX_PATH] = {};
-  UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  return LoadLibraryExW((std::wstring(folder, length) + L"\\" + AName).c_str(), nullptr, 0);
-}
-
-HMODULE LoadSystemLibrary(const wchar_t* AName) {
-  HMODULE module = TryLoadSystemLibrary(AName);
-  if (!module) ThrowLastOSError();
-  return module;
-}
 
 std::vector<std::wstring> MultiStringToArray(const wchar_t* AText) {
   std::vector<std::wstring> result;

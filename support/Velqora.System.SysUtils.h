@@ -14,6 +14,10 @@
 #include <variant>
 #include <vector>
 
+// The GUI layer finds the UTF conversions here until it includes Utf.h
+// itself.
+#include "Utf.h"
+
 namespace Velqora {
 
 // Base of every exception the program raises; carries a UTF-16 message.
@@ -79,37 +83,6 @@ std::wstring SysErrorMessage(DWORD ACode);
 // Leading and trailing blanks and control characters removed.
 std::wstring Trim(std::wstring_view AText);
 
-// A window message as a plain procedure sees it; Result goes back to the
-// system.
-struct TWindowMessage {
-  UINT Msg;
-  WPARAM WParam;
-  LPARAM LParam;
-  LRESULT Result;
-};
-
-// A plain procedure receiving window messages.
-using TWndClassMethod = void (*)(TWindowMessage& Message);
-
-// A method of an object receiving window messages: the pair compares equal
-// for the same object and method, which receivers are keyed by.
-template <typename T>
-struct TWndObjectMethod {
-  T* Object;
-  void (T::*Method)(TWindowMessage& Message);
-  void operator()(TWindowMessage& AMessage) const { (Object->*Method)(AMessage); }
-  bool operator==(const TWndObjectMethod&) const = default;
-};
-
-// A hidden utility window of the program's own class whose messages go to
-// AProc (DefWindowProcW without one). Raises ESystemError when no window
-// results; call it on a thread with a message loop.
-HWND AllocateWindow(TWndClassMethod AProc = nullptr);
-// Restores the default procedure and destroys the window; ignores 0.
-void DeallocateWindow(HWND AWnd);
-// Stores DefWindowProcW's answer to AMessage in AMessage.Result.
-void DefaultWindowHandler(HWND AWnd, TWindowMessage& AMessage);
-
 // The tick count AInterval milliseconds after ATick.
 DWORD TickAdd(DWORD ATick, DWORD AInterval);
 // Milliseconds elapsed from AStart to ANow; a counter that wrapped (now low,
@@ -117,39 +90,8 @@ DWORD TickAdd(DWORD ATick, DWORD AInterval);
 // difference.
 DWORD TickDiff(DWORD ANow, DWORD AStart);
 
-// A system library loaded from the system folder only (never from the
-// program's folder or the current one): the system-folder-only search where
-// the system offers it, else the full path in the system folder. Null with
-// the last error set when it cannot be loaded; the caller owns the handle.
-HMODULE TryLoadSystemLibrary(const wchar_t* AName);
-// The same, raising ESystemError when it cannot be loaded.
-HMODULE LoadSystemLibrary(const wchar_t* AName);
-// Creates every missing folder of AFolder (a path ending in a backslash);
-// failures are not reported.
-void ForceFolders(const std::wstring& AFolder);
-// Deletes the folder (no trailing backslash) with everything in it; links
-// in it are removed, never followed. Answers whether the folder is gone.
-bool DeleteFolderTree(const std::wstring& AFolder);
-
-// Whether AName is a bare file name (no folder, no drive).
-bool IsBareFileName(std::wstring_view AName);
-// The system folder, without trailing backslash.
-std::wstring SystemFolder();
-
 // The strings of a list of zero-terminated strings that ends with an empty
 // string.
 std::vector<std::wstring> MultiStringToArray(const wchar_t* AText);
-
-// UTF-8 to UTF-16.
-std::wstring Utf8ToWide(std::string_view AText);
-// UTF-16 to UTF-8. Inline, so that programs that never call it do not carry
-// the narrow string class.
-inline std::string WideToUtf8(std::wstring_view AText) {
-  if (AText.empty()) return {};
-  int size = WideCharToMultiByte(CP_UTF8, 0, AText.data(), int(AText.size()), nullptr, 0, nullptr, nullptr);
-  std::string result(size_t(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, AText.data(), int(AText.size()), result.data(), size, nullptr, nullptr);
-  return result;
-}
 
 }  // namespace Velqora

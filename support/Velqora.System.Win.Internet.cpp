@@ -1,7 +1,5 @@
 #include "Velqora.System.Win.Internet.h"
 
-#include <wininet.h>
-
 #include <exception>
 #include <memory>
 
@@ -15,37 +13,40 @@ namespace {
 // wininet is no KnownDLL: every function is bound at run time from the
 // system folder.
 template <typename F>
-F Wininet(const char* AName) {
-  return DllRoutines::Call<F>(L"wininet.dll", AName);
-}
-
-// An Internet handle, closed through the bound function.
-class TInternetHandle {
-public:
-  explicit TInternetHandle(HINTERNET AHandle) : FHandle(AHandle) {}
-  ~TInternetHandle() {
-    if (FHandle) Wininet<BOOL(WINAPI*)(HINTERNET)>("InternetCloseHandle")(FHandle);
-  }
-  TInternetHandle(const TInternetHandle&) = delete;
-  TInternetHandle& operator=(const TInternetHandle&) = delete;
-  HINTERNET Get() const { return FHandle; }
-  explicit operator bool() const { return FHandle != nullptr; }
-
-private:
-  HINTERNET FHandle;
-};
+using TWininet = DllRoutines::TRoutine<F>;
+constinit TWininet<BOOL(WINAPI*)(HINTERNET)> InternetCloseHandle{L"wininet.dll", "InternetCloseHandle"};
+constinit TWininet<BOOL(WINAPI*)(LPCWSTR, LPWSTR, LPDWORD, DWORD)> InternetCanonicalizeUrlW{
+    L"wininet.dll", "InternetCanonicalizeUrlW"};
+constinit TWininet<BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPURL_COMPONENTSW)> InternetCrackUrlW{L"wininet.dll",
+                                                                                             "InternetCrackUrlW"};
+constinit TWininet<BOOL(WINAPI*)(LPCWSTR)> DeleteUrlCacheEntryW{L"wininet.dll", "DeleteUrlCacheEntryW"};
+constinit TWininet<HINTERNET(WINAPI*)(LPCWSTR, DWORD, LPCWSTR, LPCWSTR, DWORD)> InternetOpenW{L"wininet.dll",
+                                                                                            "InternetOpenW"};
+constinit TWininet<HINTERNET(WINAPI*)(HINTERNET, LPCWSTR, INTERNET_PORT, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD_PTR)>
+    InternetConnectW{L"wininet.dll", "InternetConnectW"};
+constinit TWininet<HINTERNET(WINAPI*)(HINTERNET, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR*, DWORD, DWORD_PTR)>
+    HttpOpenRequestW{L"wininet.dll", "HttpOpenRequestW"};
+constinit TWininet<BOOL(WINAPI*)(HINTERNET, LPCWSTR, DWORD, LPVOID, DWORD)> HttpSendRequestW{L"wininet.dll",
+                                                                                           "HttpSendRequestW"};
+constinit TWininet<BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD)> HttpQueryInfoW{L"wininet.dll",
+                                                                                            "HttpQueryInfoW"};
+constinit TWininet<BOOL(WINAPI*)(HINTERNET, LPVOID, DWORD, LPDWORD)> InternetReadFile{L"wininet.dll",
+                                                                                     "InternetReadFile"};
 
 constexpr DWORD ReadChunk = 64 * 1024;  // each read costs a round through the system
 
 }  // namespace
+
+void CloseInternetHandle(HINTERNET AHandle) noexcept {
+  if (auto close = InternetCloseHandle.Find()) close(AHandle);
+}
 
 bool CrackURL(const std::wstring& AURL, TUrlParts& AParts) {
   AParts = {};
   try {
     wchar_t canonical[2084] = {};
     DWORD length = 2084;
-    auto canonicalize = Wininet<BOOL(WINAPI*)(LPCWSTR, LPWSTR, LPDWORD, DWORD)>("InternetCanonicalizeUrlW");
-    if (!canonicalize(AURL.c_str(), canonical, &length, ICU_BROWSER_MODE)) return false;
+    if (!InternetCanonicalizeUrlW.Get()(AURL.c_str(), canonical, &length, ICU_BROWSER_MODE)) return false;
     URL_COMPONENTSW parts{};
     parts.dwStructSize = sizeof(parts);
     parts.dwSchemeLength = 32;
@@ -54,8 +55,7 @@ bool CrackURL(const std::wstring& AURL, TUrlParts& AParts) {
     parts.dwPasswordLength = 128;
     parts.dwUrlPathLength = 2048;
     parts.dwExtraInfoLength = 2048;
-    auto crack = Wininet<BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPURL_COMPONENTSW)>("InternetCrackUrlW");
-    if (!crack(canonical, 0, 0, &parts)) return false;
+    if (!InternetCrackUrlW.Get()(canonical, 0, 0, &parts)) return false;
     if (parts.lpszHostName) AParts.HostName.assign(parts.lpszHostName, parts.dwHostNameLength);
     if (parts.lpszUrlPath) AParts.ObjectName = parts.lpszUrlPath;  // with query and fragment
     AParts.Scheme = parts.nScheme;
@@ -79,32 +79,26 @@ bool InternetRequest(const std::wstring& AMethod, const std::wstring& AURL, cons
   AStatusCode = 0;
   std::exception_ptr streamError;  // passes through to the caller
   try {
-    Wininet<BOOL(WINAPI*)(LPCWSTR)>("DeleteUrlCacheEntryW")(AURL.c_str());
+    DeleteUrlCacheEntryW.Get()(AURL.c_str());
     TUrlParts url;
     if (!CrackURL(AURL, url) || url.HostName.empty() || url.ObjectName.empty()) return false;
     bool secure = url.Scheme == INTERNET_SCHEME_HTTPS;
     if (!secure && url.Scheme != INTERNET_SCHEME_HTTP) return false;  // never another protocol
-    TInternetHandle session(Wininet<HINTERNET(WINAPI*)(LPCWSTR, DWORD, LPCWSTR, LPCWSTR, DWORD)>("InternetOpenW")(
-        nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    TUniqueInternetHandle session(InternetOpenW.Get()(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) return false;
-    TInternetHandle connection(
-        Wininet<HINTERNET(WINAPI*)(HINTERNET, LPCWSTR, INTERNET_PORT, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD_PTR)>(
-            "InternetConnectW")(session.Get(), url.HostName.c_str(), url.Port, nullptr, nullptr,
-                                INTERNET_SERVICE_HTTP, 0, 0));
+    TUniqueInternetHandle connection(InternetConnectW.Get()(session.Get(), url.HostName.c_str(), url.Port, nullptr,
+                                                            nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) return false;
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES |
                   INTERNET_FLAG_NO_UI | INTERNET_FLAG_PRAGMA_NOCACHE;
     if (secure) flags |= INTERNET_FLAG_SECURE;  // certificate checks stay on
-    TInternetHandle request(
-        Wininet<HINTERNET(WINAPI*)(HINTERNET, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR*, DWORD, DWORD_PTR)>(
-            "HttpOpenRequestW")(connection.Get(), AMethod.c_str(), url.ObjectName.c_str(), nullptr, nullptr,
-                                nullptr, flags, 0));
+    TUniqueInternetHandle request(HttpOpenRequestW.Get()(connection.Get(), AMethod.c_str(), url.ObjectName.c_str(),
+                                                         nullptr, nullptr, nullptr, flags, 0));
     if (!request) return false;
-    auto send = Wininet<BOOL(WINAPI*)(HINTERNET, LPCWSTR, DWORD, LPVOID, DWORD)>("HttpSendRequestW");
-    if (!send(request.Get(), AHeaders.empty() ? nullptr : AHeaders.c_str(), DWORD(AHeaders.size()),
-              const_cast<void*>(AOptional), AOptionalLength))
+    if (!HttpSendRequestW.Get()(request.Get(), AHeaders.empty() ? nullptr : AHeaders.c_str(),
+                                DWORD(AHeaders.size()), const_cast<void*>(AOptional), AOptionalLength))
       return false;
-    auto query = Wininet<BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD)>("HttpQueryInfoW");
+    auto query = HttpQueryInfoW.Get();
     DWORD status = 0, size = sizeof(status);
     if (query(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
       AStatusCode = status;
@@ -114,7 +108,7 @@ bool InternetRequest(const std::wstring& AMethod, const std::wstring& AURL, cons
     size = sizeof(announced);
     bool known = query(request.Get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced, &size, nullptr);
     uint64_t received = 0;
-    auto read = Wininet<BOOL(WINAPI*)(HINTERNET, LPVOID, DWORD, LPDWORD)>("InternetReadFile");
+    auto read = InternetReadFile.Get();
     std::unique_ptr<char[]> buffer(new char[ReadChunk]);
     for (;;) {
       DWORD got = 0;

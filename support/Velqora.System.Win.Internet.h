@@ -3,9 +3,12 @@
 #pragma once
 
 #include <windows.h>
+#include <wininet.h>
 
 #include <cstddef>
 #include <string>
+
+#include "UniqueHandle.h"
 
 namespace Velqora {
 
@@ -38,6 +41,11 @@ bool CrackURL(const std::wstring& AURL, TUrlParts& AParts);
 bool InternetRequest(const std::wstring& AMethod, const std::wstring& AURL, const std::wstring& AHeaders,
                      const void* AOptional, DWORD AOptionalLength, DWORD& AStatusCode, TStream* AStream);
 bool InternetRequest(const std::wstring& AMethod, const std::wstring& AURL, TStream* AStream);
+
+// Closes an Internet handle through the bound function; nothing when the
+// function cannot be bound (the registry has stopped). Never raises.
+void CloseInternetHandle(HINTERNET AHandle) noexcept;
+using TUniqueInternetHandle = TUniqueHandle<HINTERNET, CloseInternetHandle>;
 
 // Whether a status code means success (2xx).
 inline bool IsSuccessStatus(DWORD AStatusCode) { return AStatusCode >= 200 && AStatusCode < 300; }

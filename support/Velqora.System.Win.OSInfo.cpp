@@ -2,7 +2,7 @@
 
 #include <shlwapi.h>
 
-#include "Velqora.System.SysUtils.h"
+#include "Velqora.DllRoutines.h"
 
 #include <atomic>
 #include <vector>
@@ -11,7 +11,10 @@ namespace Velqora {
 
 namespace {
 std::atomic<uint8_t> DetectedVersion{0};
-}
+// shlwapi only when asked, not at every start of the program.
+constinit DllRoutines::TRoutine<HRESULT(WINAPI*)(ASSOCF, ASSOCSTR, LPCWSTR, LPCWSTR, LPWSTR, DWORD*)>
+    AssocQueryStringW{L"shlwapi.dll", "AssocQueryStringW"};
+}  // namespace
 
 const wchar_t* WinVersionName(TWinVersion AVersion) {
   static const wchar_t* const names[] = {
@@ -82,12 +85,7 @@ std::wstring BrowserFromAssociation(const std::wstring& AExecutable) {
 
 std::wstring GetDefaultBrowserPath() {
   std::wstring executable;
-  // shlwapi only when asked, not at every start of the program.
-  using TAssocQuery = HRESULT(WINAPI*)(ASSOCF, ASSOCSTR, LPCWSTR, LPCWSTR, LPWSTR, DWORD*);
-  static HMODULE shlwapi = TryLoadSystemLibrary(L"shlwapi.dll");
-  auto query = shlwapi ? reinterpret_cast<TAssocQuery>(
-                             reinterpret_cast<void*>(GetProcAddress(shlwapi, "AssocQueryStringW")))
-                       : nullptr;
+  auto query = AssocQueryStringW.Find();
   DWORD length = 0;
   if (query && query(0, ASSOCSTR_EXECUTABLE, L"http", L"open", nullptr, &length) == S_FALSE && length > 0) {
     std::vector<wchar_t> buffer(length);

@@ -29,6 +29,12 @@ const TRootName RootNames[] = {
 
 bool IsAbsolute(const std::wstring& AKey) { return !AKey.empty() && AKey[0] == L'\\'; }
 
+bool KeyInfo(HKEY AKey, TRegKeyInfo& AInfo) {
+  AInfo = {};
+  return AKey && RegQueryInfoKeyW(AKey, nullptr, nullptr, nullptr, &AInfo.NumSubKeys, &AInfo.MaxSubKeyLen, nullptr,
+                                  &AInfo.NumValues, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
 }  // namespace
 
 // ---- what the platform's registry class offers ----
@@ -42,7 +48,7 @@ void TRegistry::SetRootKey(HKEY AValue) {
 std::wstring TRegistry::Relative(const std::wstring& AKey) { return IsAbsolute(AKey) ? AKey.substr(1) : AKey; }
 
 HKEY TRegistry::BaseFor(const std::wstring& AKey) const {
-  return IsAbsolute(AKey) || !FCurrentKey ? FRootKey : FCurrentKey;
+  return IsAbsolute(AKey) || !FCurrentKey ? FRootKey : FCurrentKey.Get();
 }
 
 bool TRegistry::OpenWith(const std::wstring& AKey, REGSAM AAccess, bool ACanCreate) {
@@ -52,9 +58,10 @@ bool TRegistry::OpenWith(const std::wstring& AKey, REGSAM AAccess, bool ACanCrea
                                              nullptr)
                            : RegOpenKeyExW(BaseFor(AKey), relative.c_str(), 0, AAccess, &key);
   if (result != ERROR_SUCCESS) return false;
+  TUniqueRegistryKey opened(key);
   std::wstring path = IsAbsolute(AKey) || FCurrentPath.empty() ? relative : FCurrentPath + L"\\" + relative;
   CloseKey();
-  FCurrentKey = key;
+  FCurrentKey = std::move(opened);
   FCurrentPath = path;
   return true;
 }
@@ -73,18 +80,19 @@ bool TRegistry::OpenKeyReadOnly(const std::wstring& AKey) {
 }
 
 void TRegistry::CloseKey() {
-  if (FCurrentKey) RegCloseKey(FCurrentKey);
-  FCurrentKey = nullptr;
+  FCurrentKey.Reset();
   FCurrentPath.clear();
 }
 
 bool TRegistry::ValueExists(const std::wstring& AName) const {
-  return FCurrentKey && RegQueryValueExW(FCurrentKey, AName.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  return FCurrentKey &&
+         RegQueryValueExW(FCurrentKey.Get(), AName.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 int TRegistry::GetDataSize(const std::wstring& AName) const {
   DWORD size = 0;
-  if (!FCurrentKey || RegQueryValueExW(FCurrentKey, AName.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+  if (!FCurrentKey ||
+      RegQueryValueExW(FCurrentKey.Get(), AName.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
     return -1;
   return int(size);
 }
@@ -92,7 +100,7 @@ int TRegistry::GetDataSize(const std::wstring& AName) const {
 int32_t TRegistry::ReadInteger(const std::wstring& AName) const {
   DWORD type = 0, value = 0, size = sizeof(value);
   if (!FCurrentKey ||
-      RegQueryValueExW(FCurrentKey, AName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+      RegQueryValueExW(FCurrentKey.Get(), AName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
           ERROR_SUCCESS)
     RegistryError(L"Failed to get data for '%s'", AName);
   if (type != REG_DWORD) RegistryError(L"Invalid data type for '%s'", AName);
@@ -103,7 +111,7 @@ double TRegistry::ReadFloat(const std::wstring& AName) const {
   DWORD type = 0, size = sizeof(double);
   double value = 0;
   if (!FCurrentKey ||
-      RegQueryValueExW(FCurrentKey, AName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+      RegQueryValueExW(FCurrentKey.Get(), AName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
           ERROR_SUCCESS)
     RegistryError(L"Failed to get data for '%s'", AName);
   if (type != REG_BINARY || size != sizeof(double)) RegistryError(L"Invalid data type for '%s'", AName);
@@ -111,8 +119,8 @@ double TRegistry::ReadFloat(const std::wstring& AName) const {
 }
 
 void TRegistry::SetValue(const std::wstring& AName, DWORD AType, const void* AData, DWORD ASize) {
-  if (!FCurrentKey || RegSetValueExW(FCurrentKey, AName.c_str(), 0, AType, static_cast<const BYTE*>(AData), ASize) !=
-                          ERROR_SUCCESS)
+  if (!FCurrentKey || RegSetValueExW(FCurrentKey.Get(), AName.c_str(), 0, AType, static_cast<const BYTE*>(AData),
+                                     ASize) != ERROR_SUCCESS)
     RegistryError(L"Failed to set data for '%s'", AName);
 }
 
@@ -132,17 +140,14 @@ void TRegistry::WriteBinaryData(const std::wstring& AName, const void* AData, DW
   SetValue(AName, REG_BINARY, AData, ASize);
 }
 
-bool TRegistry::GetKeyInfo(TRegKeyInfo& AInfo) const {
-  AInfo = {};
-  return FCurrentKey && RegQueryInfoKeyW(FCurrentKey, nullptr, nullptr, nullptr, &AInfo.NumSubKeys, &AInfo.MaxSubKeyLen,
-                                         nullptr, &AInfo.NumValues, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-}
+bool TRegistry::GetKeyInfo(TRegKeyInfo& AInfo) const { return KeyInfo(FCurrentKey.Get(), AInfo); }
 
 // ---- what this class adds ----
 
 TRegDataType TRegistry::GetDataType(const std::wstring& AValueName) const {
   DWORD type = 0;
-  if (!FCurrentKey || RegQueryValueExW(FCurrentKey, AValueName.c_str(), nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS)
+  if (!FCurrentKey ||
+      RegQueryValueExW(FCurrentKey.Get(), AValueName.c_str(), nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS)
     return TRegDataType::rdUnknown;
   switch (type) {
     case REG_SZ: return TRegDataType::rdString;
@@ -195,14 +200,14 @@ double TRegistry::ReadDateTimeDef(const std::wstring& AName, double ADefault) co
 
 std::wstring TRegistry::ReadString(const std::wstring& AName) const {
   DWORD type = 0, size = 0;
-  if (!FCurrentKey || RegQueryValueExW(FCurrentKey, AName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-      size == 0)
+  if (!FCurrentKey ||
+      RegQueryValueExW(FCurrentKey.Get(), AName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0)
     return {};
   std::vector<BYTE> buffer;
   for (;;) {  // the value may grow between the queries
     if (type != REG_SZ && type != REG_EXPAND_SZ) RegistryError(L"Invalid data type for '%s'", AName);
     buffer.assign(size, 0);
-    LONG result = RegQueryValueExW(FCurrentKey, AName.c_str(), nullptr, &type, buffer.data(), &size);
+    LONG result = RegQueryValueExW(FCurrentKey.Get(), AName.c_str(), nullptr, &type, buffer.data(), &size);
     if (result == ERROR_MORE_DATA) continue;
     if (result != ERROR_SUCCESS) RegistryError(L"Failed to get data for '%s'", AName);
     if (type != REG_SZ && type != REG_EXPAND_SZ) RegistryError(L"Invalid data type for '%s'", AName);
@@ -217,7 +222,7 @@ int64_t TRegistry::ReadInt64(const std::wstring& AName) const {
   if (GetDataType(AName) != TRegDataType::rdInt64) RegistryError(L"Invalid data type for '%s'", AName);
   int64_t value = 0;
   DWORD size = sizeof(value);
-  if (RegQueryValueExW(FCurrentKey, AName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) !=
+  if (RegQueryValueExW(FCurrentKey.Get(), AName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) !=
       ERROR_SUCCESS)
     RegistryError(L"Failed to get data for '%s'", AName);
   return value;
@@ -233,8 +238,8 @@ std::vector<std::wstring> TRegistry::ReadMultiString(const std::wstring& AName) 
   if (size <= 0) return {};
   std::vector<wchar_t> buffer(size_t(size) / 2 + 1, L'\0');
   DWORD bytes = DWORD(size);
-  if (RegQueryValueExW(FCurrentKey, AName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &bytes) !=
-      ERROR_SUCCESS)
+  if (RegQueryValueExW(FCurrentKey.Get(), AName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()),
+                       &bytes) != ERROR_SUCCESS)
     RegistryError(L"Failed to get data for '%s'", AName);
   return MultiStringToArray(buffer.data());
 }
@@ -250,27 +255,23 @@ void TRegistry::WriteMultiString(const std::wstring& AName, const std::vector<st
   SetValue(AName, REG_MULTI_SZ, data.data(), DWORD(data.size() * sizeof(wchar_t)));
 }
 
-bool TRegistry::DeleteKey(const std::wstring& AKey) {
-  std::wstring relative = Relative(AKey);
-  HKEY base = BaseFor(AKey);
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(base, relative.c_str(), 0, FAccess, &key) == ERROR_SUCCESS) {
-    HKEY saved = std::exchange(FCurrentKey, key);
-    std::wstring savedPath = FCurrentPath;
+bool TRegistry::DeleteKey(const std::wstring& AKey) { return DeleteKeyIn(BaseFor(AKey), Relative(AKey)); }
+
+bool TRegistry::DeleteKeyIn(HKEY ABase, const std::wstring& ASubKey) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(ABase, ASubKey.c_str(), 0, FAccess, &opened) == ERROR_SUCCESS) {
+    TUniqueRegistryKey key(opened);
     TRegKeyInfo info;
-    if (GetKeyInfo(info)) {
+    if (KeyInfo(key.Get(), info)) {
       std::vector<wchar_t> name(info.MaxSubKeyLen + 1);
       for (DWORD i = info.NumSubKeys; i-- > 0;) {
         DWORD length = DWORD(name.size());
-        if (RegEnumKeyExW(key, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
-          DeleteKey(std::wstring(name.data(), length));
+        if (RegEnumKeyExW(key.Get(), i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+          DeleteKeyIn(key.Get(), std::wstring(name.data(), length));
       }
     }
-    FCurrentKey = saved;
-    FCurrentPath = savedPath;
-    RegCloseKey(key);
   }
-  return Winapi::AdvApi32::RegDeleteKeyEx(base, relative, FAccess & ViewBits, 0) == ERROR_SUCCESS;
+  return Winapi::AdvApi32::RegDeleteKeyEx(ABase, ASubKey, FAccess & ViewBits, 0) == ERROR_SUCCESS;
 }
 
 std::wstring TRegistry::RegistryKeyToStr(const std::wstring& AName) const {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "UniqueHandle.h"
 #include "Velqora.System.SysUtils.h"
 
 namespace Velqora {
@@ -40,7 +41,7 @@ public:
   void SetRootKey(HKEY AValue);
   REGSAM GetAccess() const { return FAccess; }
   void SetAccess(REGSAM AValue) { FAccess = AValue; }
-  HKEY CurrentKey() const { return FCurrentKey; }
+  HKEY CurrentKey() const { return FCurrentKey.Get(); }
   const std::wstring& CurrentPath() const { return FCurrentPath; }
   // A key relative to the current one, or to the root when it starts with a
   // backslash; ACanCreate makes missing keys.
@@ -96,12 +97,14 @@ private:
   T ReadDef(const std::wstring& AName, std::initializer_list<TRegDataType> AKinds, int ASize, T ADefault,
             F ARead) const;
   bool OpenWith(const std::wstring& AKey, REGSAM AAccess, bool ACanCreate);
+  // Deletes ASubKey of ABase with everything below it, in the object's view.
+  bool DeleteKeyIn(HKEY ABase, const std::wstring& ASubKey);
   HKEY BaseFor(const std::wstring& AKey) const;
   static std::wstring Relative(const std::wstring& AKey);
 
   HKEY FRootKey = HKEY_CURRENT_USER;
   REGSAM FAccess;
-  HKEY FCurrentKey = nullptr;
+  TUniqueRegistryKey FCurrentKey;
   std::wstring FCurrentPath;
 };
 

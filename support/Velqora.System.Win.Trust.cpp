@@ -13,81 +13,65 @@ namespace {
 // Neither wintrust nor crypt32 is a KnownDLL: both are bound at run time
 // from the system folder.
 template <typename F>
-F Wintrust(const char* AName) {
-  return DllRoutines::Call<F>(L"wintrust.dll", AName);
-}
-template <typename F>
-F Crypt32(const char* AName) {
-  return DllRoutines::Call<F>(L"crypt32.dll", AName);
-}
+using TRoutine = DllRoutines::TRoutine<F>;
+constinit TRoutine<LONG(WINAPI*)(HWND, GUID*, LPVOID)> WinVerifyTrust{L"wintrust.dll", "WinVerifyTrust"};
+constinit TRoutine<CRYPT_PROVIDER_DATA*(WINAPI*)(HANDLE)> WTHelperProvDataFromStateData{
+    L"wintrust.dll", "WTHelperProvDataFromStateData"};
+constinit TRoutine<CRYPT_PROVIDER_SGNR*(WINAPI*)(CRYPT_PROVIDER_DATA*, DWORD, BOOL, DWORD)>
+    WTHelperGetProvSignerFromChain{L"wintrust.dll", "WTHelperGetProvSignerFromChain"};
+constinit TRoutine<CRYPT_PROVIDER_CERT*(WINAPI*)(CRYPT_PROVIDER_SGNR*, DWORD)> WTHelperGetProvCertFromChain{
+    L"wintrust.dll", "WTHelperGetProvCertFromChain"};
+constinit TRoutine<void(WINAPI*)(PCCERT_CHAIN_CONTEXT)> CertFreeCertificateChain{L"crypt32.dll",
+                                                                                "CertFreeCertificateChain"};
+constinit TRoutine<DWORD(WINAPI*)(PCCERT_CONTEXT, DWORD, DWORD, void*, LPWSTR, DWORD)> CertGetNameStringW{
+    L"crypt32.dll", "CertGetNameStringW"};
+constinit TRoutine<BOOL(WINAPI*)(HCERTCHAINENGINE, PCCERT_CONTEXT, LPFILETIME, HCERTSTORE, PCERT_CHAIN_PARA, DWORD,
+                                 LPVOID, PCCERT_CHAIN_CONTEXT*)>
+    CertGetCertificateChain{L"crypt32.dll", "CertGetCertificateChain"};
+constinit TRoutine<BOOL(WINAPI*)(LPCSTR, PCCERT_CHAIN_CONTEXT, PCERT_CHAIN_POLICY_PARA, PCERT_CHAIN_POLICY_STATUS)>
+    CertVerifyCertificateChainPolicy{L"crypt32.dll", "CertVerifyCertificateChainPolicy"};
 
 [[noreturn]] void Refuse(const std::wstring& AFileName, const std::wstring& AReason) {
   throw EUntrustedFile(Format(L"%s is not trusted: %s", {AFileName, AReason}));
 }
 
-// The system's signature check, with its state kept for the signer's
-// certificate; the state is released with the object.
-class TSignatureCheck {
-public:
-  TSignatureCheck(const std::wstring& AFileName, HANDLE AFile)
-      : FVerify(Wintrust<TWinVerifyTrust>("WinVerifyTrust")) {
-    FFileInfo.cbStruct = sizeof(FFileInfo);
-    FFileInfo.pcwszFilePath = AFileName.c_str();
-    FFileInfo.hFile = AFile;  // the file is read through the caller's handle
-    FData.cbStruct = sizeof(FData);
-    FData.dwUIChoice = WTD_UI_NONE;
-    FData.fdwRevocationChecks = WTD_REVOKE_NONE;
-    FData.dwUnionChoice = WTD_CHOICE_FILE;
-    FData.pFile = &FFileInfo;
-    FData.dwStateAction = WTD_STATEACTION_VERIFY;
-    FData.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL;
-    Result = FVerify(static_cast<HWND>(INVALID_HANDLE_VALUE), &FAction, &FData);
+// The data of the system's signature check; AFile is the file's name,
+// AState the state to close or none.
+struct TVerifyData {
+  TVerifyData(const wchar_t* AFileName, HANDLE AFile, DWORD AStateAction, HANDLE AState) noexcept {
+    File.cbStruct = sizeof(File);
+    File.pcwszFilePath = AFileName;
+    File.hFile = AFile;  // the file is read through the caller's handle
+    Data.cbStruct = sizeof(Data);
+    Data.dwUIChoice = WTD_UI_NONE;
+    Data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    Data.dwUnionChoice = WTD_CHOICE_FILE;
+    Data.pFile = &File;
+    Data.dwStateAction = AStateAction;
+    Data.hWVTStateData = AState;
+    Data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL;
   }
-  ~TSignatureCheck() {
-    FData.dwStateAction = WTD_STATEACTION_CLOSE;
-    FVerify(static_cast<HWND>(INVALID_HANDLE_VALUE), &FAction, &FData);
-  }
-  TSignatureCheck(const TSignatureCheck&) = delete;
-  TSignatureCheck& operator=(const TSignatureCheck&) = delete;
-
-  // The first signer's certificate; null when the state holds none.
-  PCCERT_CONTEXT SignerCertificate() const {
-    auto data = Wintrust<CRYPT_PROVIDER_DATA*(WINAPI*)(HANDLE)>("WTHelperProvDataFromStateData")(FData.hWVTStateData);
-    if (!data) return nullptr;
-    auto signer = Wintrust<CRYPT_PROVIDER_SGNR*(WINAPI*)(CRYPT_PROVIDER_DATA*, DWORD, BOOL, DWORD)>(
-        "WTHelperGetProvSignerFromChain")(data, 0, FALSE, 0);
-    if (!signer) return nullptr;
-    auto cert = Wintrust<CRYPT_PROVIDER_CERT*(WINAPI*)(CRYPT_PROVIDER_SGNR*, DWORD)>("WTHelperGetProvCertFromChain")(
-        signer, 0);
-    return cert ? cert->pCert : nullptr;
-  }
-
-  LONG Result;
-
-private:
-  using TWinVerifyTrust = LONG(WINAPI*)(HWND, GUID*, LPVOID);
-  TWinVerifyTrust FVerify;
-  GUID FAction = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-  WINTRUST_FILE_INFO FFileInfo{};
-  WINTRUST_DATA FData{};
+  TVerifyData(const TVerifyData&) = delete;
+  TVerifyData& operator=(const TVerifyData&) = delete;
+  WINTRUST_FILE_INFO File{};
+  WINTRUST_DATA Data{};
+  GUID Action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
 };
 
-// A chain context, freed with the object.
-class TChain {
-public:
-  TChain() = default;
-  ~TChain() {
-    if (Context) Crypt32<void(WINAPI*)(PCCERT_CHAIN_CONTEXT)>("CertFreeCertificateChain")(Context);
-  }
-  TChain(const TChain&) = delete;
-  TChain& operator=(const TChain&) = delete;
-  PCCERT_CHAIN_CONTEXT Context = nullptr;
-};
+// The first signer's certificate of a check's state; null when it holds
+// none.
+PCCERT_CONTEXT SignerCertificate(HANDLE AState) {
+  auto data = WTHelperProvDataFromStateData.Get()(AState);
+  if (!data) return nullptr;
+  auto signer = WTHelperGetProvSignerFromChain.Get()(data, 0, FALSE, 0);
+  if (!signer) return nullptr;
+  auto cert = WTHelperGetProvCertFromChain.Get()(signer, 0);
+  return cert ? cert->pCert : nullptr;
+}
 
 std::wstring SubjectAttribute(PCCERT_CONTEXT ACert, const char* AOid) {
-  auto name = Crypt32<DWORD(WINAPI*)(PCCERT_CONTEXT, DWORD, DWORD, void*, LPWSTR, DWORD)>("CertGetNameStringW");
   wchar_t text[256] = {};
-  name(ACert, CERT_NAME_ATTR_TYPE, 0, const_cast<char*>(AOid), text, 256);
+  CertGetNameStringW.Get()(ACert, CERT_NAME_ATTR_TYPE, 0, const_cast<char*>(AOid), text, 256);
   return text;
 }
 
@@ -95,6 +79,17 @@ std::wstring SubjectAttribute(PCCERT_CONTEXT ACert, const char* AOid) {
 constexpr DWORD RevocationUnknown = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
 
 }  // namespace
+
+void FreeCertificateChain(PCCERT_CHAIN_CONTEXT AChain) noexcept {
+  if (auto free = CertFreeCertificateChain.Find()) free(AChain);
+}
+
+void ReleaseVerifyState(HANDLE AState) noexcept {
+  auto verify = WinVerifyTrust.Find();
+  if (!verify) return;
+  TVerifyData close(L"", nullptr, WTD_STATEACTION_CLOSE, AState);
+  verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &close.Action, &close.Data);
+}
 
 TPublisher ParsePublisher(const std::wstring& AText) {
   if (AText.empty()) return {};
@@ -105,10 +100,13 @@ TPublisher ParsePublisher(const std::wstring& AText) {
 }
 
 void VerifySignedFile(const std::wstring& AFileName, HANDLE AFile, const TPublisher& APublisher) {
-  TSignatureCheck check(AFileName, AFile);
-  if (check.Result != 0)
-    Refuse(AFileName, Format(L"the signature check failed with 0x%.8x", {uint64_t(uint32_t(check.Result))}));
-  PCCERT_CONTEXT signer = check.SignerCertificate();
+  auto verify = WinVerifyTrust.Get();
+  TVerifyData check(AFileName.c_str(), AFile, WTD_STATEACTION_VERIFY, nullptr);
+  LONG result = verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &check.Action, &check.Data);
+  TUniqueVerifyState state(check.Data.hWVTStateData);  // kept for a failed check as well
+  if (result != 0)
+    Refuse(AFileName, Format(L"the signature check failed with 0x%.8x", {uint64_t(uint32_t(result))}));
+  PCCERT_CONTEXT signer = SignerCertificate(state.Get());
   if (!signer) Refuse(AFileName, L"no signer certificate");
 
   // The system's check alone accepts more than it should on some systems:
@@ -120,13 +118,13 @@ void VerifySignedFile(const std::wstring& AFileName, HANDLE AFile, const TPublis
   para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
   para.RequestedUsage.Usage.cUsageIdentifier = 1;
   para.RequestedUsage.Usage.rgpszUsageIdentifier = usage;
-  TChain chain;
-  auto build = Crypt32<BOOL(WINAPI*)(HCERTCHAINENGINE, PCCERT_CONTEXT, LPFILETIME, HCERTSTORE, PCERT_CHAIN_PARA, DWORD,
-                                     LPVOID, PCCERT_CHAIN_CONTEXT*)>("CertGetCertificateChain");
-  if (!build(nullptr, signer, nullptr, signer->hCertStore, &para, CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, nullptr,
-             &chain.Context) || !chain.Context)
-    Refuse(AFileName, Format(L"no certificate chain (error %u)", {uint64_t(GetLastError())}));
-  if (DWORD status = chain.Context->TrustStatus.dwErrorStatus & ~RevocationUnknown)
+  PCCERT_CHAIN_CONTEXT context = nullptr;
+  BOOL built = CertGetCertificateChain.Get()(nullptr, signer, nullptr, signer->hCertStore, &para,
+                                             CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, nullptr, &context);
+  DWORD error = GetLastError();
+  TUniqueCertificateChain chain(context);
+  if (!built || !chain) Refuse(AFileName, Format(L"no certificate chain (error %u)", {uint64_t(error)}));
+  if (DWORD status = chain.Get()->TrustStatus.dwErrorStatus & ~RevocationUnknown)
     Refuse(AFileName, Format(L"the certificate chain has errors 0x%.8x", {uint64_t(status)}));
 
   CERT_CHAIN_POLICY_PARA policyPara{};
@@ -134,9 +132,8 @@ void VerifySignedFile(const std::wstring& AFileName, HANDLE AFile, const TPublis
   policyPara.dwFlags = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
   CERT_CHAIN_POLICY_STATUS policy{};
   policy.cbSize = sizeof(policy);
-  auto verify = Crypt32<BOOL(WINAPI*)(LPCSTR, PCCERT_CHAIN_CONTEXT, PCERT_CHAIN_POLICY_PARA, PCERT_CHAIN_POLICY_STATUS)>(
-      "CertVerifyCertificateChainPolicy");
-  if (!verify(CERT_CHAIN_POLICY_AUTHENTICODE, chain.Context, &policyPara, &policy) || policy.dwError != 0)
+  if (!CertVerifyCertificateChainPolicy.Get()(CERT_CHAIN_POLICY_AUTHENTICODE, chain.Get(), &policyPara, &policy) ||
+      policy.dwError != 0)
     Refuse(AFileName, Format(L"the Authenticode policy refused the chain with 0x%.8x", {uint64_t(policy.dwError)}));
 
   if (APublisher.IsAny()) return;

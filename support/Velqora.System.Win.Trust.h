@@ -2,9 +2,11 @@
 #pragma once
 
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <string>
 
+#include "UniqueHandle.h"
 #include "Velqora.System.SysUtils.h"
 
 namespace Velqora {
@@ -28,6 +30,16 @@ public:
   using Exception::Exception;
   const wchar_t* ClassName() const noexcept override { return L"EUntrustedFile"; }
 };
+
+// Owners of what the checks hold, released through the bound functions;
+// nothing happens when a function cannot be bound (the registry has
+// stopped). Their release never raises.
+void FreeCertificateChain(PCCERT_CHAIN_CONTEXT AChain) noexcept;
+using TUniqueCertificateChain = TUniqueHandle<PCCERT_CHAIN_CONTEXT, FreeCertificateChain>;
+// The state the system's signature check (generic verification) keeps for
+// the signer's certificate.
+void ReleaseVerifyState(HANDLE AState) noexcept;
+using TUniqueVerifyState = TUniqueHandle<HANDLE, ReleaseVerifyState>;
 
 // Verifies the file (its name, and an open handle through which it is
 // read) carries a valid Authenticode signature: the system's signature

@@ -1,5 +1,6 @@
 #include "Velqora.Winapi.AdvApi32.h"
 
+#include "UniqueHandle.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
 #include "Velqora.Winapi.Kernel32.h"
@@ -10,25 +11,31 @@ using Kernel32::TStringBuffer;
 
 FARPROC GetAdvApi32Proc(const char* AProcName) { return DllRoutines::Call(L"advapi32.dll", AProcName); }
 
+namespace {
 template <typename F>
-F Proc(const char* AName) {
-  return reinterpret_cast<F>(reinterpret_cast<void*>(GetAdvApi32Proc(AName)));
-}
+using TRoutine = DllRoutines::TRoutine<F>;
+constinit TRoutine<BOOL(WINAPI*)(PSID, LPWSTR*)> ConvertSidRoutine{L"advapi32.dll", "ConvertSidToStringSidW"};
+constinit TRoutine<LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD)> DeleteKeyExRoutine{L"advapi32.dll",
+                                                                                  "RegDeleteKeyExW"};
+constinit TRoutine<BOOL(WINAPI*)(HANDLE, DWORD, LPCWSTR, LPWSTR, DWORD, LPVOID, LPCWSTR, LPSTARTUPINFOW,
+                                 LPPROCESS_INFORMATION)>
+    CreateWithTokenRoutine{L"advapi32.dll", "CreateProcessWithTokenW"};
+constinit TRoutine<BOOL(WINAPI*)(HANDLE, LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD,
+                                 LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION)>
+    CreateAsUserRoutine{L"advapi32.dll", "CreateProcessAsUserW"};
+}  // namespace
 
 std::wstring ConvertSidToStringSid(PSID ASid) {
-  using F = BOOL(WINAPI*)(PSID, LPWSTR*);
   LPWSTR text = nullptr;
-  if (!Proc<F>("ConvertSidToStringSidW")(ASid, &text)) ThrowLastOSError();
-  std::wstring result = text ? text : L"";
-  LocalFree(text);
-  return result;
+  if (!ConvertSidRoutine.Get()(ASid, &text)) ThrowLastOSError();
+  TUniqueLocalMemory owner(text);
+  return text ? text : L"";
 }
 
 LONG RegDeleteKeyEx(HKEY AKey, const std::wstring& ASubKey, REGSAM ASamDesired, DWORD AReserved) {
   constexpr REGSAM views = KEY_WOW64_64KEY | KEY_WOW64_32KEY;
   if (ASamDesired & views) {
-    using F = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
-    if (auto deleteKeyEx = DllRoutines::Get<F>(L"advapi32.dll", "RegDeleteKeyExW"))
+    if (auto deleteKeyEx = DeleteKeyExRoutine.Find())
       return deleteKeyEx(AKey, ASubKey.c_str(), ASamDesired, AReserved);
   }
   return RegDeleteKeyW(AKey, ASubKey.c_str());
@@ -47,11 +54,9 @@ BOOL CreateProcessWithTokenW(HANDLE AToken, DWORD ALogonFlags, const std::wstrin
                              const std::wstring& ACommandLine, DWORD ACreationFlags, LPVOID AEnvironment,
                              const std::wstring& ACurrentDirectory, STARTUPINFOW& AStartupInfo,
                              PROCESS_INFORMATION& AProcessInformation) {
-  using F = BOOL(WINAPI*)(HANDLE, DWORD, LPCWSTR, LPWSTR, DWORD, LPVOID, LPCWSTR, LPSTARTUPINFOW,
-                          LPPROCESS_INFORMATION);
   TStringBuffer application(AApplicationName), command(ACommandLine), directory(ACurrentDirectory);
-  return Proc<F>("CreateProcessWithTokenW")(AToken, ALogonFlags, application.Get(), command.Get(), ACreationFlags,
-                                            AEnvironment, directory.Get(), &AStartupInfo, &AProcessInformation);
+  return CreateWithTokenRoutine.Get()(AToken, ALogonFlags, application.Get(), command.Get(), ACreationFlags,
+                                      AEnvironment, directory.Get(), &AStartupInfo, &AProcessInformation);
 }
 
 BOOL CreateProcessAsUserW(HANDLE AToken, const std::wstring& AApplicationName, const std::wstring& ACommandLine,
@@ -59,12 +64,10 @@ BOOL CreateProcessAsUserW(HANDLE AToken, const std::wstring& AApplicationName, c
                           BOOL AInheritHandles, DWORD ACreationFlags, LPVOID AEnvironment,
                           const std::wstring& ACurrentDirectory, STARTUPINFOW& AStartupInfo,
                           PROCESS_INFORMATION& AProcessInformation) {
-  using F = BOOL(WINAPI*)(HANDLE, LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID,
-                          LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION);
   TStringBuffer application(AApplicationName), command(ACommandLine), directory(ACurrentDirectory);
-  return Proc<F>("CreateProcessAsUserW")(AToken, application.Get(), command.Get(), AProcessAttributes,
-                                         AThreadAttributes, AInheritHandles, ACreationFlags, AEnvironment,
-                                         directory.Get(), &AStartupInfo, &AProcessInformation);
+  return CreateAsUserRoutine.Get()(AToken, application.Get(), command.Get(), AProcessAttributes, AThreadAttributes,
+                                   AInheritHandles, ACreationFlags, AEnvironment, directory.Get(), &AStartupInfo,
+                                   &AProcessInformation);
 }
 
 }  // namespace Velqora::Winapi::AdvApi32

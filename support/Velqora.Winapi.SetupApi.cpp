@@ -4,9 +4,10 @@
 
 namespace Velqora::Winapi::SetupApi {
 
-BOOL IsUserAdmin() {
-  using F = BOOL(WINAPI*)();
-  return DllRoutines::Call<F>(L"setupapi.dll", "IsUserAdmin")();
+namespace {
+constinit DllRoutines::TRoutine<BOOL(WINAPI*)()> IsUserAdminRoutine{L"setupapi.dll", "IsUserAdmin"};
 }
+
+BOOL IsUserAdmin() { return IsUserAdminRoutine.Get()(); }
 
 }  // namespace Velqora::Winapi::SetupApi

@@ -4,9 +4,12 @@
 
 namespace Velqora::Winapi::ShlwApi {
 
+namespace {
+constinit DllRoutines::TRoutine<BOOL(WINAPI*)(DWORD)> IsOSRoutine{L"shlwapi.dll", WORD(437)};
+}
+
 bool IsOSFeature(DWORD AFeature) {
-  using F = BOOL(WINAPI*)(DWORD);
-  auto isOS = reinterpret_cast<F>(reinterpret_cast<void*>(DllRoutines::Get(L"shlwapi.dll", WORD(437))));
+  auto isOS = IsOSRoutine.Find();
   return isOS && isOS(AFeature);
 }
 

@@ -6,9 +6,10 @@ namespace Velqora::Winapi::User32 {
 
 FARPROC GetUser32Proc(const char* AProcName) { return DllRoutines::Call(L"user32.dll", AProcName); }
 
-HWND GetShellWindow() {
-  using F = HWND(WINAPI*)();
-  return reinterpret_cast<F>(reinterpret_cast<void*>(GetUser32Proc("GetShellWindow")))();
+namespace {
+constinit DllRoutines::TRoutine<HWND(WINAPI*)()> GetShellWindowRoutine{L"user32.dll", "GetShellWindow"};
 }
+
+HWND GetShellWindow() { return GetShellWindowRoutine.Get()(); }
 
 }  // namespace Velqora::Winapi::User32

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "Utf.h"
 #include "Velqora.System.SysUtils.h"
 #include "uInstaller.h"
 
@@ -47,7 +48,7 @@ TEST_F(InstallerTest, NothingIsWrittenOrStartedWithoutAFile) {
   run.ExtractFromResources(L"NO_SUCH_NAME", L"NO_SUCH_PACKAGE");  // the test program carries no payload
   EXPECT_TRUE(run.InstallerFileName().empty());
   run.ExecuteProcess();
-  EXPECT_EQ(run.ProcessInfo().hProcess, nullptr);
+  EXPECT_FALSE(run.ProcessInfo().Process);
   run.WaitFor();  // returns at once
 }
 

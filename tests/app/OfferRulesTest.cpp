@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "OfferMachine.h"
+#include "Utf.h"
 #include "Velqora.System.SysUtils.h"
 #include "Velqora.System.Win.Registry.h"
 #include "uGUILocalizer.h"

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "Project.VCL.Common.h"
+#include "Utf.h"
 #include "Velqora.System.SysUtils.h"
 #include "uGUILocalizer.h"
 

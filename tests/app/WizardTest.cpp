@@ -6,6 +6,7 @@
 #include "uGUILocalizer.h"
 #include "uInstaller.h"
 #include "ufmMain.h"
+#include "ufmPage.LavaSoftWebCompanion.h"
 
 using namespace Gui;
 using Project::VCL::VCLCommon;
@@ -39,7 +40,7 @@ protected:
   // The main form, shown, with the offer available or not.
   TfmMain* Open(bool AOffer) {
     TfmMain::OfferPredicate = AOffer ? +[] { return true; } : +[] { return false; };
-    auto form = new TfmMain(App.get());
+    auto form = new TfmMain(App.get(), Plan);
     form->Show();
     EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(form->GetHandle()) && form->btnNext->Focused(); }));
     return form;
@@ -53,6 +54,7 @@ protected:
   }
 
   bool (*SavedPredicate)() = TfmMain::OfferPredicate;
+  uInstaller::TInstallPlan Plan;
 };
 
 enum class TStep { Next, Decline, CloseBox, SystemMenu, AltF4 };
@@ -84,6 +86,7 @@ TEST_F(WizardTest, EachWayOfEndingTheWizardGivesItsFlags) {
     for (TStep s : c.Steps) trace += std::string(" ") + StepName(s);
     SCOPED_TRACE(trace);
     uInstaller::Start();
+    Plan = {};
     NewApplication();
     TfmMain* form = Open(c.Offer);
     HWND wnd = form->GetHandle();
@@ -106,8 +109,15 @@ TEST_F(WizardTest, EachWayOfEndingTheWizardGivesItsFlags) {
       }
     }
     ASSERT_TRUE(PumpUntil([&] { return App->GetTerminated(); }));
-    EXPECT_EQ(uInstaller::InstallAction, c.InstallAction);
-    EXPECT_EQ(uInstaller::InstallOffer, c.InstallOffer);
+    EXPECT_EQ(Plan.InstallAction, c.InstallAction);
+    EXPECT_EQ(Plan.InstallOffer, c.InstallOffer);
+    // An accepted offer comes with the run values its page prepared.
+    if (c.InstallOffer) {
+      EXPECT_EQ(Plan.OfferDownloadURL, ufmPage::LavaSoftWebCompanion::OfferDownloadURL);
+      EXPECT_EQ(Plan.OfferInstallerFileName, L"WebCompanionInstaller.exe");
+      EXPECT_EQ(Plan.OfferRunParams, ufmPage::LavaSoftWebCompanion::OfferRunParams);
+      EXPECT_NE(Plan.OfferDownloadURL.find(L"/nano_download.php?partner="), std::wstring::npos);
+    }
   }
 }
 
@@ -183,8 +193,8 @@ TEST_F(WizardTest, CreationAppliesColoursFontAndShowsTheWelcomePage) {
   EXPECT_EQ(form->GetCurrentPagePanel()->GetColor(), RGBColor(45, 169, 211));
   EXPECT_EQ(form->GetCurrentPagePanel()->GetOwner(), form->GetCurrentPageForm());
   EXPECT_EQ(form->GetCurrentPagePanel()->GetParent(), form);
-  EXPECT_TRUE(uInstaller::InstallAction);
-  EXPECT_FALSE(uInstaller::InstallOffer);  // no offer on this machine
+  EXPECT_TRUE(Plan.InstallAction);
+  EXPECT_FALSE(Plan.InstallOffer);  // no offer on this machine
 }
 
 TEST_F(WizardTest, OnePageFormAtATimeAndAskingForTheShownPageDoesNothing) {

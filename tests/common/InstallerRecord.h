@@ -14,6 +14,7 @@
 
 #include "TestSupport.h"
 #include "UniqueHandle.h"
+#include "Utf.h"
 #include "Velqora.System.SysUtils.h"
 
 namespace Testing {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "Paths.h"
 #include "SystemUnitsTest.h"
 #include "TestSupport.h"
 #include "Velqora.System.SysUtils.h"

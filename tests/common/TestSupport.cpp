@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "FolderTree.h"
 #include "Forms.h"
 #include "UniqueHandle.h"
 #include "Velqora.System.SysUtils.h"

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "Utf.h"
 #include "Velqora.System.SysUtils.h"
 
 namespace Testing {

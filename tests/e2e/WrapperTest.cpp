@@ -7,6 +7,7 @@
 
 #include "InstallerRecord.h"
 #include "TestSupport.h"
+#include "Utf.h"
 #include "Velqora.System.SysUtils.h"
 
 namespace {

@@ -12,15 +12,15 @@
 
 #include "InstallerRecord.h"
 #include "TestSupport.h"
+#include "Utf.h"
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
+#include "Velqora.System.Win.Trust.h"
 #include "uInstaller.h"
 #include "uWrapper.ResourceManager.h"
-#include "ufmPage.LavaSoftWebCompanion.h"
 
 using namespace Velqora;
-namespace offer = ufmPage::LavaSoftWebCompanion;
 
 namespace {
 
@@ -50,14 +50,17 @@ protected:
     std::vector<double> times = Testing::ServerRequests(AText);
     return times.empty() ? 0 : times.back();
   }
-  void RunWithOffer(const std::wstring& AURL) {
-    uInstaller::InstallAction = true;
-    uInstaller::InstallOffer = true;
-    offer::OfferDownloadURL = AURL;
-    offer::OfferInstallerFileName = L"WebCompanionInstaller.exe";
-    offer::OfferRunParams = L"--silent --partner=VQ150801BNTQ --homepage=http://h.test/?a=1&b=2 --search=\"x y\"";
-    uInstaller::Installer::Run();
+  // The product and the partner from AURL, signed by APublisher.
+  void RunWithOffer(const std::wstring& AURL, const TPublisher& APublisher = {}) {
+    uInstaller::TInstallPlan plan;
+    plan.OfferDownloadURL = AURL;
+    plan.OfferInstallerFileName = L"WebCompanionInstaller.exe";
+    plan.OfferRunParams = PartnerParams;
+    plan.PartnerPublisher = APublisher;
+    uInstaller::Installer::Run(plan);
   }
+  static constexpr const wchar_t* PartnerParams =
+      L"--silent --partner=VQ150801BNTQ --homepage=http://h.test/?a=1&b=2 --search=\"x y\"";
 
   std::wstring Http, Temp;
 };
@@ -80,7 +83,7 @@ TEST_F(InstallerRunTest, PartnerIsFetchedDuringTheProductRunAndStartsAfterIt) {
   std::wstring folder = Testing::PrivateFolderOf(product.CommandLine, Temp);
   ASSERT_FALSE(folder.empty()) << "not from a private folder: " << WideToUtf8(product.CommandLine);
   EXPECT_EQ(product.CommandLine, L"\"" + folder + L"Product-Setup.exe\"");
-  EXPECT_EQ(partner.CommandLine, L"\"" + folder + L"WebCompanionInstaller.exe\" " + offer::OfferRunParams);
+  EXPECT_EQ(partner.CommandLine, L"\"" + folder + L"WebCompanionInstaller.exe\" " + PartnerParams);
   EXPECT_FALSE(Testing::FileExists(folder));
   double requested = Requested("GET /nano_download.php?partner=VQ150801BNTQ HTTP/1.1");
   ASSERT_GT(requested, 0);
@@ -111,21 +114,35 @@ TEST_F(InstallerRunTest, APartnerThatFailsToDownloadOrToVerifyIsNotRun) {
   }
 }
 
+// The plan names the publisher the partner must come from.
+TEST_F(InstallerRunTest, OnlyThePublisherThePlanNamesIsRun) {
+  SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", L"0");
+  const TPublisher publisher = ParsePublisher(L"Bountiq Test Partner|Bountiq Test Partner Ltd");
+  for (auto [file, runs] : {std::pair{L"signed.exe", true}, std::pair{L"other-publisher.exe", false}}) {
+    SCOPED_TRACE(WideToUtf8(file));
+    DeleteFileW(Testing::InstallerRecordFile(L"WebCompanionInstaller.exe").c_str());
+    RunWithOffer(Http + L"/files/" + file, publisher);
+    EXPECT_EQ(Record(L"WebCompanionInstaller.exe").Found, runs);
+    EXPECT_FALSE(InstallerFilesLeft(Temp));
+  }
+}
+
 TEST_F(InstallerRunTest, AProductThatExitsWith259IsNotWaitedForForever) {
   SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", L"0");
   SetEnvironmentVariableW(L"BOUNTIQ_FAKE_EXIT_CODE", L"259");  // STILL_ACTIVE
-  uInstaller::InstallAction = true;
-  uInstaller::InstallOffer = false;
-  uInstaller::Installer::Run();  // returns: the wait is on the process itself
+  uInstaller::TInstallPlan plan;
+  plan.InstallOffer = false;
+  uInstaller::Installer::Run(plan);  // returns: the wait is on the process itself
   SetEnvironmentVariableW(L"BOUNTIQ_FAKE_EXIT_CODE", nullptr);
   EXPECT_TRUE(Record(L"Product-Setup.exe").Found);
   EXPECT_FALSE(InstallerFilesLeft(Temp));
 }
 
 TEST_F(InstallerRunTest, NeitherFlagRunsNothing) {
-  uInstaller::InstallAction = false;
-  uInstaller::InstallOffer = false;
-  uInstaller::Installer::Run();
+  uInstaller::TInstallPlan plan;
+  plan.InstallAction = false;
+  plan.InstallOffer = false;
+  uInstaller::Installer::Run(plan);
   EXPECT_FALSE(Record(L"Product-Setup.exe").Found);
   EXPECT_FALSE(InstallerFilesLeft(Temp));
 }
@@ -146,7 +163,7 @@ TEST_F(InstallerRunTest, TheInstallerFileIsLockedFromWritingToStarting) {
   EXPECT_EQ(codes >> 16 & 0xFF, DWORD(ERROR_SHARING_VIOLATION)) << "renamed";
   EXPECT_EQ(codes >> 24, DWORD(ERROR_ACCESS_DENIED)) << "replaced";
   product.ExecuteProcess();
-  EXPECT_TRUE(product.ProcessInfo().hProcess) << "the process did not start";
+  EXPECT_TRUE(product.ProcessInfo().Process) << "the process did not start";
   EXPECT_FALSE(product.IsLocked()) << "held after the start";
   product.WaitFor();
   EXPECT_TRUE(Record(L"Product-Setup.exe").Found);

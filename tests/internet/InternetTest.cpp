@@ -2,14 +2,20 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <wincrypt.h>
+
 #include <cstdlib>
 #include <string>
 
 #include "TestSupport.h"
+#include "TrustedRoot.h"
+#include "UniqueHandle.h"
+#include "Utf.h"
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
 #include "Velqora.System.Win.Internet.h"
+#include "Velqora.System.Win.Trust.h"
 
 using namespace Velqora;
 
@@ -131,6 +137,63 @@ TEST_F(InternetTest, AStreamThatCannotWritePassesItsErrorOn) {
   } catch (const ESystemError& e) {
     EXPECT_EQ(e.ErrorCode, DWORD(ERROR_DISK_FULL));
   }
+}
+
+// ---- owners of handles whose release function is bound at run time ----
+
+using TInternetOpen = HINTERNET(WINAPI*)(LPCWSTR, DWORD, LPCWSTR, LPCWSTR, DWORD);
+using TInternetClose = BOOL(WINAPI*)(HINTERNET);
+
+// The caller reads the last error after the owners have gone (the installer
+// logs a failed download with it): a release never changes it, even one
+// that fails with an error of its own.
+TEST_F(InternetTest, TheHandleOwnerKeepsTheCallersLastError) {
+  HINTERNET session = DllRoutines::Call<TInternetOpen>(L"wininet.dll", "InternetOpenW")(
+      nullptr, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  ASSERT_TRUE(session);
+  // Closed already: the owner's release fails and sets an error.
+  ASSERT_TRUE(DllRoutines::Call<TInternetClose>(L"wininet.dll", "InternetCloseHandle")(session));
+  {
+    TUniqueInternetHandle owner(session);
+    SetLastError(ERROR_INTERNET_CANNOT_CONNECT);
+  }
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INTERNET_CANNOT_CONNECT));
+}
+
+void FreeCertificate(PCCERT_CONTEXT ACert) noexcept { CertFreeCertificateContext(ACert); }
+
+// A release that cannot bind its function (the registry has stopped) does
+// nothing and raises nothing: a destructor that raised would end the
+// process.
+TEST(BoundHandleOwners, ReleaseRaisesNothingOnceTheBindingRegistryHasStopped) {
+  // The libraries stay mapped whatever the registry does.
+  TUniqueModule wininet(LoadLibraryW(L"wininet.dll"));
+  ASSERT_TRUE(wininet);
+  std::string der = Testing::ReadBytes(Testing::SignedPartners() + L"\\root.der");
+  TUniqueHandle<PCCERT_CONTEXT, FreeCertificate> cert(CertCreateCertificateContext(
+      X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()), DWORD(der.size())));
+  ASSERT_TRUE(cert);
+  CERT_CHAIN_PARA para{};
+  para.cbSize = sizeof(para);
+  PCCERT_CHAIN_CONTEXT chain = nullptr;
+  ASSERT_TRUE(CertGetCertificateChain(nullptr, cert.Get(), nullptr, nullptr, &para, 0, nullptr, &chain));
+
+  Debug::TDebugLogFile::Start();
+  DllRoutines::Start();
+  HINTERNET session = DllRoutines::Call<TInternetOpen>(L"wininet.dll", "InternetOpenW")(
+      nullptr, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  ASSERT_TRUE(session);
+  auto sessionOwner = std::make_unique<TUniqueInternetHandle>(session);
+  auto chainOwner = std::make_unique<TUniqueCertificateChain>(chain);
+  DllRoutines::Stop();
+  Debug::TDebugLogFile::Stop();
+  EXPECT_NO_THROW(sessionOwner.reset());
+  EXPECT_NO_THROW(chainOwner.reset());
+
+  // What the owners could not release goes here.
+  reinterpret_cast<TInternetClose>(reinterpret_cast<void*>(GetProcAddress(wininet.Get(), "InternetCloseHandle")))(
+      session);
+  CertFreeCertificateChain(chain);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "TestSupport.h"
 #include "TrustedRoot.h"
+#include "Utf.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
 #include "Velqora.System.Win.Trust.h"

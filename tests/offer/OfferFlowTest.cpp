@@ -12,6 +12,7 @@
 #include "OfferMachine.h"
 #include "TestSupport.h"
 #include "TrustedRoot.h"
+#include "Utf.h"
 #include "Velqora.System.SysUtils.h"
 #include "ufmPage.LavaSoftWebCompanion.h"
 

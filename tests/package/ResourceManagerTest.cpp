@@ -5,6 +5,8 @@
 
 #include "TestSupport.h"
 #include "UniqueHandle.h"
+#include "Velqora.Debug.LogFile.h"
+#include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
 #include "uWrapper.ResourceManager.h"
 
@@ -57,8 +59,14 @@ std::vector<WORD> GroupIds(const std::string& AGroup) {
 class ResourceManagerTest : public ::testing::Test {
 protected:
   void SetUp() override {
+    Velqora::Debug::TDebugLogFile::Start();
+    Velqora::DllRoutines::Start();
     Work = Folder / L"work.exe";
     ASSERT_TRUE(CopyFileW(Fixture("fixture-plain.exe").c_str(), Work.c_str(), FALSE));
+  }
+  void TearDown() override {
+    Velqora::DllRoutines::Stop();
+    Velqora::Debug::TDebugLogFile::Stop();
   }
   Testing::TTempFolder Folder;
   std::wstring Work;

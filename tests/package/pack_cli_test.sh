@@ -119,9 +119,8 @@ bad() {  # bad DESCRIPTION EXPECTED-MESSAGE ARGS...
   shift 2
   rm -f "$work/bad.exe"
   local err rc
-  err=$("$pack" "$@" 2>&1 >/dev/null | tr -d '\r')
-  rc=${PIPESTATUS[0]}
-  rc=$("$pack" "$@" >/dev/null 2>&1; echo $?)
+  err=$("$pack" "$@" 2>&1 >/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
+  rc=$?
   [ "$rc" != 0 ] || { fail "$what: exit code 0"; return; }
   grep -qF -- "$expected" <<<"$err" || { fail "$what: message '$err'"; return; }
   [ "$(wc -l <<<"$err")" = 1 ] || { fail "$what: more than one line: $err"; return; }
@@ -134,12 +133,29 @@ bad "installer is a folder" "is a folder, not an installer" "$work/folder" -o "$
 bad "empty installer" "is empty" "$work/empty.exe" -o "$work/bad.exe"
 bad "empty file name" "is not a bare file name" "$installer" -o "$work/bad.exe" --name ""
 bad "file name with folders" "is not a bare file name" "$installer" -o "$work/bad.exe" --name "..\\evil.exe"
+bad "file name of a device" "is not a bare file name" "$installer" -o "$work/bad.exe" --name "CON.exe"
 bad "template is no executable" "is not a Windows executable" "$installer" -o "$work/bad.exe" --template "$work/notes.txt"
 bad "missing template" "cannot read template" "$installer" -o "$work/bad.exe" --template "$work/none.exe"
 bad "output folder missing" "does not exist" "$installer" -o "$work/no/such/bad.exe"
 bad "no output" "no output given" "$installer"
 bad "unknown option" "unknown option" "$installer" -o "$work/bad.exe" --frobnicate
 bad "--info of no wrapper" "carries no installer" --info "$bin/bench-minimal-window.exe"
+# The check itself takes message and exit code from one run: a stand-in
+# that refuses only its first run is a bad case, and runs once.
+stand_in=$work/stand-in.sh
+cat >"$stand_in" <<'SH'
+#!/usr/bin/env bash
+echo run >>"${0%/*}/stand-in.runs"
+[ "$(wc -l <"${0%/*}/stand-in.runs")" = 1 ] || exit 0
+echo "bountiq-pack: refused" >&2
+exit 1
+SH
+chmod +x "$stand_in"
+real_pack=$pack
+pack=$stand_in
+bad "a tool that refuses its first run" "refused" "$installer" -o "$work/bad.exe"
+pack=$real_pack
+check "each bad case runs the tool once" test "$(wc -l <"$work/stand-in.runs")" = 1
 check "--help shows the usage" grep -q "^usage: bountiq-pack" <("$pack" --help)
 check "--version" grep -q "^bountiq-pack [0-9]" <("$pack" --version)
 

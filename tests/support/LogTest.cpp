@@ -6,6 +6,7 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "Utf.h"
 #include "Velqora.Debug.Common.h"
 #include "Velqora.Debug.Helper.h"
 #include "Velqora.Debug.Log.h"
@@ -36,11 +37,20 @@ TEST(DebugSwitch, OnlyMinusOrSlashAndTheWholeWord) {
   EXPECT_FALSE(DebugSwitchOn());  // the tests run without it
 }
 
+// The log names its folder with functions bound through the binding
+// registry.
+class LogHelperTest : public ::testing::Test {
+protected:
+  void SetUp() override { Velqora::DllRoutines::Start(); }
+  void TearDown() override { Velqora::DllRoutines::Stop(); }
+};
+
 // A log of its own for each test, on, with its file removed afterwards.
-class LogTest : public ::testing::Test {
+class LogTest : public LogHelperTest {
 protected:
   void SetUp() override {
     TDebugLogFile::Start();
+    LogHelperTest::SetUp();
     Log = TDebugLogFile::GetLogInstance(Name);
     ASSERT_TRUE(Log);
     Log->SetLogLevel(INT32_MAX);
@@ -49,6 +59,7 @@ protected:
   }
   void TearDown() override {
     TDebugLogFile::FreeLogInstance(Log);
+    LogHelperTest::TearDown();
     TDebugLogFile::Stop();
     DeleteFileW(File.c_str());
   }
@@ -278,7 +289,7 @@ TEST_F(LogTest, ProcedureFramesAndProcessList) {
   EXPECT_EQ(text(lines.size() - 2), L"DONE: LogProcessList");
 }
 
-TEST(LogHelper, FolderFromVersionStringsWithUnknownFallbacks) {
+TEST_F(LogHelperTest, FolderFromVersionStringsWithUnknownFallbacks) {
   wchar_t appData[MAX_PATH];
   ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, appData, 0x23, FALSE));
   // The test program has no version resource.
@@ -289,7 +300,7 @@ TEST(LogHelper, FolderFromVersionStringsWithUnknownFallbacks) {
   EXPECT_EQ(v.Version, L"1.0.0.0");
 }
 
-TEST(LogHelper, MainIniNamesTheFileOfTheVersionStrings) {
+TEST_F(LogHelperTest, MainIniNamesTheFileOfTheVersionStrings) {
   Testing::TTempFolder folder;
   std::wstring dir = folder.Path() + L"\\";
   EXPECT_EQ(MainFileNameIn(dir, L"wrapper.exe"), L"wrapper.exe");  // no Data\main.ini
@@ -300,6 +311,10 @@ TEST(LogHelper, MainIniNamesTheFileOfTheVersionStrings) {
   EXPECT_EQ(MainFileNameIn(dir, L"wrapper.exe"), L"product.exe");
   Testing::WriteBytes(dir + L"Data\\main.ini", "[Other]\r\nMain=product.exe\r\n");
   EXPECT_EQ(MainFileNameIn(dir, L"wrapper.exe"), L"wrapper.exe");  // wrong section
+  CreateDirectoryW((dir + L"Data\\bin").c_str(), nullptr);
+  Testing::WriteBytes(dir + L"Data\\bin\\product.exe", "x");
+  Testing::WriteBytes(dir + L"Data\\main.ini", "[General]\r\nMain=Data\\bin\\product.exe\r\n");
+  EXPECT_EQ(MainFileNameIn(dir, L"wrapper.exe"), L"wrapper.exe");  // a file in the program's folder only
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Utf.h"
 #include "Velqora.System.SysUtils.h"
 
 using namespace Velqora;
@@ -142,33 +143,6 @@ TEST(MultiStringToArray, SplitsUpToTheEmptyString) {
   EXPECT_EQ(MultiStringToArray(L"one\0two\0\0"), (std::vector<std::wstring>{L"one", L"two"}));
   EXPECT_EQ(MultiStringToArray(L"\0ignored\0\0"), std::vector<std::wstring>{});
   EXPECT_EQ(MultiStringToArray(L""), std::vector<std::wstring>{});
-}
-
-int Received = 0;
-void CountMessages(TWindowMessage& AMessage) {
-  if (AMessage.Msg == WM_APP + 1) {
-    ++Received;
-    AMessage.Result = 42;
-  } else {
-    DefaultWindowHandler(nullptr, AMessage);
-  }
-}
-
-TEST(AllocateWindow, ForwardsMessagesToTheProcedure) {
-  HWND wnd = AllocateWindow(CountMessages);
-  ASSERT_TRUE(wnd);
-  EXPECT_FALSE(IsWindowVisible(wnd));
-  EXPECT_TRUE(GetWindowLongW(wnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-  EXPECT_EQ(SendMessageW(wnd, WM_APP + 1, 0, 0), 42);
-  EXPECT_EQ(Received, 1);
-  DeallocateWindow(wnd);
-  EXPECT_FALSE(IsWindow(wnd));
-  DeallocateWindow(nullptr);  // ignored
-
-  HWND plain = AllocateWindow();  // a plain default window
-  EXPECT_EQ(SendMessageW(plain, WM_APP + 1, 0, 0), 0);
-  EXPECT_EQ(Received, 1);
-  DeallocateWindow(plain);
 }
 
 }  // namespace

@@ -42,4 +42,39 @@ TEST(UniqueHandle, FileHandlesUseInvalidHandleValueAsNone) {
   EXPECT_FALSE(missing);
 }
 
+TEST(UniqueHandle, LendsWithoutGivingUp) {
+  TUniqueKernelHandle owner(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  {
+    TBorrowedKernelHandle borrowed = owner.Borrow();
+    EXPECT_EQ(borrowed.Get(), owner.Get());
+  }
+  DWORD flags;
+  EXPECT_TRUE(GetHandleInformation(owner.Get(), &flags));  // still open
+  EXPECT_FALSE(TUniqueFileHandle().Borrow());  // a file handle's "none" stays none
+}
+
+TEST(ScopeExit, RunsOnceWhenTheScopeEndsUnlessReleasedAndKeepsTheLastError) {
+  int runs = 0;
+  {
+    auto cleanUp = ScopeExit([&] {
+      ++runs;
+      SetLastError(ERROR_ACCESS_DENIED);  // as a failing clean-up would
+    });
+    SetLastError(1234);
+  }
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(GetLastError(), 1234u);
+  try {
+    auto cleanUp = ScopeExit([&] { ++runs; });
+    throw std::exception();
+  } catch (const std::exception&) {
+  }
+  EXPECT_EQ(runs, 2);  // on the way out of an exception as well
+  {
+    auto cleanUp = ScopeExit([&] { ++runs; });
+    cleanUp.Release();
+  }
+  EXPECT_EQ(runs, 2);
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "SystemTestSupport.h"
+#include "Utf.h"
 #include "Velqora.Debug.Log.h"
 #include "Velqora.System.SysUtils.h"
 
@@ -192,6 +193,35 @@ TEST(DllPlanting, TheLoaderTakesSystemLibrariesFromTheSystemFolderOnly) {
     EXPECT_EQ(Testing::FileExists(folder / L"planted-was-loaded"), c.Planted);
   }
   RegDeleteKeyW(HKEY_CURRENT_USER, key);
+}
+
+constinit DllRoutines::TRoutine<int(WINAPI*)(LPCWSTR, LPCWSTR)> StrCmpIW{L"shlwapi.dll", "StrCmpIW"};
+constinit DllRoutines::TRoutine<void(WINAPI*)()> Missing{L"no-such-library.dll", "Anything"};
+
+// A routine is bound through the registry when first needed, and bound again
+// through a new registry: what it held went with the old one.
+TEST_F(DllRoutinesTest, RoutinesBindOnFirstUseAndAgainAfterARestart) {
+  EXPECT_EQ(StrCmpIW.Get()(L"abc", L"ABC"), 0);
+  ASSERT_TRUE(DllRoutines::FindLibrary(L"shlwapi.dll"));
+  DllRoutines::Stop();
+  DllRoutines::Start();
+  EXPECT_FALSE(DllRoutines::FindLibrary(L"shlwapi.dll"));
+  EXPECT_EQ(StrCmpIW.Get()(L"abc", L"ABC"), 0);
+  EXPECT_TRUE(DllRoutines::FindLibrary(L"shlwapi.dll"));
+}
+
+// Finding a routine (as release functions and the log do) raises nothing
+// and writes no record; getting it raises the loader's error.
+TEST_F(DllRoutinesTest, FindingARoutineRaisesNothingAndWritesNoRecord) {
+  size_t logged = LogText().size();
+  EXPECT_EQ(Missing.Find(), nullptr);
+  EXPECT_EQ(LogText().substr(logged), L"");
+  try {
+    Missing.Get();
+    FAIL() << "no exception";
+  } catch (const ESystemError& e) {
+    EXPECT_EQ(e.ErrorCode, DWORD(ERROR_MOD_NOT_FOUND));
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "SystemTestSupport.h"
+#include "Utf.h"
 #include "Velqora.System.SysUtils.h"
 #include "Velqora.System.Win.OSInfo.h"
 
@@ -97,11 +98,12 @@ TEST(DefaultBrowser, TheProgramWithoutItsArguments) {
 }
 
 // The association of "http" in HKLM\Software\Classes, set for a test and
-// given back afterwards.
-class DefaultBrowserTest : public ::testing::Test {
+// given back afterwards; the association query is bound at run time.
+class DefaultBrowserTest : public Testing::SystemTest {
 protected:
   static constexpr const wchar_t* Key = L"Software\\Classes\\http\\shell\\open\\command";
   void SetUp() override {
+    SystemTest::SetUp();
     DWORD size = sizeof(FOld);
     FHad = RegGetValueW(HKEY_LOCAL_MACHINE, Key, nullptr, RRF_RT_REG_SZ, nullptr, FOld, &size) == ERROR_SUCCESS;
   }
@@ -110,6 +112,7 @@ protected:
       Set(FOld);
     else
       RegDeleteKeyW(HKEY_LOCAL_MACHINE, Key);
+    SystemTest::TearDown();
   }
   static void Set(const std::wstring& ACommand) {
     ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, Key, nullptr, REG_SZ, ACommand.c_str(),

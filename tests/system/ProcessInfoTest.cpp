@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Paths.h"
 #include "SystemTestSupport.h"
 #include "UniqueHandle.h"
 #include "Velqora.System.SysUtils.h"

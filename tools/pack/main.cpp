@@ -11,7 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "FileNames.h"
+#include "Paths.h"
 #include "UniqueHandle.h"
+#include "Velqora.Debug.LogFile.h"
+#include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
 #include "uWrapper.ResourceManager.h"
 #include "version.h"
@@ -79,16 +83,15 @@ std::wstring BareName(const std::wstring& APath) {
   return slash == std::wstring::npos ? APath : APath.substr(slash + 1);
 }
 
-// A file name the wrapper can write in a folder: not empty, no folders, no
-// characters Windows does not take, no "." or "..", no trailing dot or blank.
-bool IsValidFileName(const std::wstring& AName) {
-  if (AName.empty() || AName == L"." || AName == L"..") return false;
-  for (wchar_t c : AName)
-    if (c < 32 || wcschr(L"<>:\"/\\|?*", c)) return false;
-  return AName.back() != L'.' && AName.back() != L' ';
-}
-
 std::wstring Quoted(const std::wstring& AText) { return L"'" + AText + L"'"; }
+
+// The wrapper writes the installer under its stored name: one file in a
+// folder and nothing else.
+std::wstring NotABareFileName(const std::wstring& AName) {
+  return L"the installer's file name " + Quoted(AName) +
+         L" is not a bare file name (not empty, none of <>:\"/\\|?*, no trailing dot or blank, no device name "
+         L"such as CON or NUL)";
+}
 
 std::wstring SystemText(DWORD ACode) {
   std::wstring text = SysErrorMessage(ACode);
@@ -119,9 +122,7 @@ void Pack(const TPackOptions& AOptions) {
   std::wstring installer = FullPath(AOptions.Installer);
   uint64_t payload = CheckInstaller(installer);
   std::wstring name = AOptions.Name.empty() ? BareName(installer) : AOptions.Name;
-  if (!IsValidFileName(name))
-    throw EFailure{L"the installer's file name " + Quoted(name) +
-                   L" is not a bare file name (no folders, no empty name, none of <>:\"/\\|?*)"};
+  if (!IsSafeFileName(name)) throw EFailure{NotABareFileName(name)};
 
   std::wstring output = FullPath(AOptions.Output);
   std::wstring folder = FolderOf(output);
@@ -146,12 +147,10 @@ void Pack(const TPackOptions& AOptions) {
   wchar_t temporary[MAX_PATH];
   if (!GetTempFileNameW(folder.c_str(), L"bqp", 0, temporary))
     throw EFailure{L"cannot write in " + Quoted(folder) + L": " + SystemText(GetLastError())};
+  auto removeTemporary = ScopeExit([&] { DeleteFileW(temporary); });
   try {
     if (templ.empty()) {
-      wchar_t self[MAX_PATH];
-      DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-      if (!length || length >= MAX_PATH) ThrowLastOSError();
-      TResourceManager(std::wstring(self, length)).GetFile(L"BOUNTIQ_TEMPLATE", temporary);
+      TResourceManager(ProgramPath()).GetFile(L"BOUNTIQ_TEMPLATE", temporary);
     } else if (!CopyFileW(templ.c_str(), temporary, FALSE)) {
       ThrowLastOSError();
     }
@@ -165,7 +164,6 @@ void Pack(const TPackOptions& AOptions) {
     if (!MoveFileExW(temporary, output.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       ThrowLastOSError();
   } catch (const ESystemError& e) {
-    DeleteFileW(temporary);
     if (e.ErrorCode == ERROR_NOT_ENOUGH_MEMORY || e.ErrorCode == ERROR_OUTOFMEMORY)
       throw EFailure{Format(L"not enough memory to pack an installer of %u bytes", {payload})};
     // The system's resource writer fails without an error code when it
@@ -176,12 +174,9 @@ void Pack(const TPackOptions& AOptions) {
                             {payload})};
     throw EFailure{L"packing failed: " + Trim(e.Message())};
   } catch (const std::bad_alloc&) {
-    DeleteFileW(temporary);
     throw EFailure{Format(L"not enough memory to pack an installer of %u bytes", {payload})};
-  } catch (...) {
-    DeleteFileW(temporary);
-    throw;
   }
+  removeTemporary.Release();  // moved into place
   Write(STD_OUTPUT_HANDLE, Format(L"bountiq-pack: wrote %s (installer %s, %u bytes)\n", {output, name, payload}));
 }
 
@@ -244,17 +239,17 @@ int Run(int argc, wchar_t** argv) {
   }
   if (options.Installer.empty()) throw EUsage{L"no installer given"};
   if (options.Output.empty()) throw EUsage{L"no output given (-o OUTPUT)"};
-  if (nameGiven && !IsValidFileName(options.Name))
-    throw EFailure{L"the installer's file name " + Quoted(options.Name) +
-                   L" is not a bare file name (no folders, no empty name, none of <>:\"/\\|?*)"};
+  if (nameGiven && !IsSafeFileName(options.Name)) throw EFailure{NotABareFileName(options.Name)};
   Pack(options);
   return 0;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
+int Report(int argc, wchar_t** argv) {
   try {
+    // The resource package binds system functions through the binding
+    // registry, which writes to the diagnostic log.
+    Debug::TDebugLogFile::Start();
+    DllRoutines::Start();
     return Run(argc, argv);
   } catch (const EUsage& e) {
     Write(STD_ERROR_HANDLE, L"bountiq-pack: " + e.Message + L" (see --help)\n");
@@ -269,4 +264,13 @@ int wmain(int argc, wchar_t** argv) {
     Write(STD_ERROR_HANDLE, L"bountiq-pack: not enough memory\n");
     return 1;
   }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  int code = Report(argc, argv);
+  DllRoutines::Stop();
+  Debug::TDebugLogFile::Stop();
+  return code;
 }
