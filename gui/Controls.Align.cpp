@@ -2,6 +2,8 @@
 // rectangles (AlignBounds); the controls feed it and apply its result.
 #include "Controls.Align.h"
 
+#include "UniqueHandle.h"
+
 namespace Gui {
 
 void AlignBounds(const RECT& AClient, std::span<TAlignItem> AChildren) {
@@ -83,19 +85,14 @@ void TWinControl::AlignControls() {
   AlignBounds(client, items);
   // Moving a child asks this control to align again: not while it aligns.
   ControlState |= csAligning;
-  try {
-    for (TAlign align : AlignOrder) {  // moved in the order they were laid out
-      for (size_t i = 0; i < children.size(); ++i) {
-        if (items[i].Align != align || !items[i].Visible) continue;
-        const RECT& r = items[i].Bounds;
-        children[i]->SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
-      }
+  auto aligned = Velqora::ScopeExit([this] { ControlState -= csAligning; });
+  for (TAlign align : AlignOrder) {  // moved in the order they were laid out
+    for (size_t i = 0; i < children.size(); ++i) {
+      if (items[i].Align != align || !items[i].Visible) continue;
+      const RECT& r = items[i].Bounds;
+      children[i]->SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
     }
-  } catch (...) {
-    ControlState -= csAligning;
-    throw;
   }
-  ControlState -= csAligning;
 }
 
 }  // namespace Gui

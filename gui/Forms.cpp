@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "Controls.WindowProc.h"
+#include "Paths.h"
 #include "Velqora.System.SysUtils.h"
 
 namespace Gui {
@@ -169,9 +170,7 @@ std::exception_ptr QueuedException;  // the GUI runs on one thread
 TApplication::TApplication() : TComponent(nullptr) {
   Application = this;
   SetErrorSink(QueueException);
-  wchar_t path[MAX_PATH];
-  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring name(path, length);
+  std::wstring name = Velqora::ProgramPath();
   name.erase(0, name.find_last_of(L"\\/") + 1);
   if (auto dot = name.find_last_of(L'.'); dot != std::wstring::npos) name.erase(dot);
   FTitle = name;

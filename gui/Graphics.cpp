@@ -277,19 +277,13 @@ void TBitmap32::LoadFromPNG(const void* AData, size_t ASize) {
   image.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_memory(&image, AData, ASize))
     throw Velqora::Exception(L"Invalid PNG image: " + Velqora::Utf8ToWide(image.message));
+  auto freeImage = Velqora::ScopeExit([&image] { png_image_free(&image); });  // once finished, a no-op
   image.format = PNG_FORMAT_BGRA;
   constexpr png_uint_32 limit = 16384;  // bounds memory for hostile sizes
-  if (image.width == 0 || image.height == 0 || image.width > limit || image.height > limit) {
-    png_image_free(&image);
+  if (image.width == 0 || image.height == 0 || image.width > limit || image.height > limit)
     throw Velqora::Exception(L"Invalid PNG image size");
-  }
   TBitmap32 result;
-  try {
-    result.SetSize(int(image.width), int(image.height));
-  } catch (...) {
-    png_image_free(&image);
-    throw;
-  }
+  result.SetSize(int(image.width), int(image.height));
   if (!png_image_finish_read(&image, nullptr, result.FBits, 0, nullptr))
     throw Velqora::Exception(L"Invalid PNG image: " + Velqora::Utf8ToWide(image.message));
   // Straight alpha to premultiplied.

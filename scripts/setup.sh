@@ -54,7 +54,8 @@ png_options='option WRITE off
 option STDIO off
 option CONSOLE_IO off
 option PROGRESSIVE_READ off
-option MNG_FEATURES off'
+option MNG_FEATURES off
+option FLOATING_ARITHMETIC off'
 # No unwind tables in C code: with them the linker keeps every function of
 # each object it loads.
 png_cflags='-ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables -fno-unwind-tables'

@@ -101,11 +101,18 @@ void DllRoutines::TLibraryItem::Load(DWORD AFlag) {
   if (!FHandle && !FErrorCode) {
     SetLastError(0);
     FErrorCode = 0;
-    // A bare name (a safe file name) without flags is a system library:
-    // from the system folder only, so that a DLL planted beside the program
-    // is never loaded.
-    FHandle = AFlag == 0 && IsSafeFileName(FName) ? TryLoadSystemLibrary(FName.c_str())
-                                                  : LoadLibraryExW(FName.c_str(), nullptr, AFlag);
+    // A name without a folder and without flags is a system library: from
+    // the system folder only, so that a DLL planted beside the program is
+    // never loaded. A bare name that is no safe file name (a device name, a
+    // trailing dot) is refused rather than searched for.
+    bool bare = FName.find_first_of(L"\\/:") == std::wstring::npos;
+    if (AFlag == 0 && bare && !IsSafeFileName(FName)) {
+      SetLastError(ERROR_INVALID_NAME);
+      FHandle = nullptr;
+    } else {
+      FHandle = AFlag == 0 && bare ? TryLoadSystemLibrary(FName.c_str())
+                                   : LoadLibraryExW(FName.c_str(), nullptr, AFlag);
+    }
     if (!FHandle || FHandle == INVALID_HANDLE_VALUE) {
       FHandle = nullptr;
       FErrorCode = GetLastError();

@@ -179,12 +179,13 @@ TEST_F(DllRoutinesTest, AFailedFactoryRequestKeepsTheLoadsOfOthers) {
 TEST(DllPlanting, TheLoaderTakesSystemLibrariesFromTheSystemFolderOnly) {
   struct TCase {
     const wchar_t* Operation;
-    int ExitCode;  // 1: the library beside the program was loaded, 0: not
+    int ExitCode;  // 1: the library beside the program was loaded, 0: not, 3: refused
     bool Planted;
   };
   const wchar_t* key = L"Software\\Wine\\AppDefaults\\probe.exe\\DllOverrides";
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key, L"msimg32", REG_SZ, L"native,builtin", 30), ERROR_SUCCESS);
-  for (const TCase& c : {TCase{L"plain-msimg32", 1, true}, TCase{L"call-msimg32", 0, false}}) {
+  for (const TCase& c : {TCase{L"plain-msimg32", 1, true}, TCase{L"call-msimg32", 0, false},
+                            TCase{L"dot-msimg32", 3, false}}) {
     SCOPED_TRACE(Velqora::WideToUtf8(c.Operation));
     Testing::TTempFolder folder;
     ASSERT_TRUE(CopyFileW(SystemFixture("probe.exe").c_str(), (folder / L"probe.exe").c_str(), FALSE));
