@@ -41,4 +41,13 @@ bool IsSafeFileName(std::wstring_view AName) {
   return !IsDeviceName(AName);
 }
 
+bool IsSafeRelativePath(std::wstring_view APath) {
+  for (;;) {
+    size_t slash = APath.find(L'\\');
+    if (!IsSafeFileName(APath.substr(0, slash))) return false;
+    if (slash == std::wstring_view::npos) return true;
+    APath.remove_prefix(slash + 1);
+  }
+}
+
 }  // namespace Velqora

@@ -17,4 +17,8 @@ namespace Velqora {
 // after it.
 bool IsSafeFileName(std::wstring_view AName);
 
+// Whether APath names a file below a folder: safe file names joined by
+// backslashes (so no drive, no root, no "." or ".." step, no empty step).
+bool IsSafeRelativePath(std::wstring_view APath);
+
 }  // namespace Velqora

@@ -34,9 +34,16 @@ bool IsFile(const std::wstring& APath) {
 constinit DllRoutines::TRoutine<BOOL(WINAPI*)(HWND, LPWSTR, int, BOOL)> SHGetSpecialFolderPathW{
     L"shell32.dll", "SHGetSpecialFolderPathW"};
 
-// A version string as one folder name: one that would name anything else
-// gives "Unknown", so that the log stays under its root.
-std::wstring FolderComponent(const std::wstring& AText) { return IsSafeFileName(AText) ? AText : L"Unknown"; }
+// A version string as one folder name, so that the log stays under its
+// root: characters that would name another folder, and trailing dots and
+// blanks, become "_"; what is still no safe name (nothing, a device name,
+// too long) gives "Unknown".
+std::wstring FolderComponent(std::wstring AText) {
+  for (wchar_t& c : AText)
+    if (c < 32 || wcschr(L"\\/:*?\"<>|", c)) c = L'_';
+  for (size_t i = AText.size(); i > 0 && (AText[i - 1] == L'.' || AText[i - 1] == L' '); --i) AText[i - 1] = L'_';
+  return IsSafeFileName(AText) ? AText : L"Unknown";
+}
 
 }  // namespace
 
@@ -46,7 +53,7 @@ std::wstring MainFileNameIn(const std::wstring& AProgramFolder, const std::wstri
   wchar_t value[MAX_PATH] = {};
   GetPrivateProfileStringW(L"General", L"Main", L"", value, MAX_PATH, ini.c_str());
   std::wstring main = value;
-  if (IsSafeFileName(main) && IsFile(AProgramFolder + main)) return main;  // in the program's folder only
+  if (IsSafeRelativePath(main) && IsFile(AProgramFolder + main)) return main;  // below the program's folder only
   return AExeName;
 }
 

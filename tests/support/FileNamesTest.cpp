@@ -73,4 +73,19 @@ TEST(IsSafeFileName, NamesOneFileInAFolderAndNothingElse) {
   for (const TCase& c : cases) EXPECT_EQ(IsSafeFileName(c.Name), c.Safe) << WideToUtf8(c.Name);
 }
 
+// A path below a folder: each step a safe file name.
+TEST(IsSafeRelativePath, EveryStepIsASafeName) {
+  struct TCase {
+    const wchar_t* Path;
+    bool Safe;
+  };
+  const TCase cases[] = {
+      {L"product.exe", true},       {L"Data\\bin\\product.exe", true}, {L"", false},
+      {L"\\product.exe", false},   {L"C:\\product.exe", false},       {L"Data\\..\\product.exe", false},
+      {L"Data\\.\\product.exe", false}, {L"Data\\\\product.exe", false}, {L"Data\\", false},
+      {L"Data/product.exe", false}, {L"CON\\product.exe", false},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(IsSafeRelativePath(c.Path), c.Safe) << WideToUtf8(c.Path);
+}
+
 }  // namespace

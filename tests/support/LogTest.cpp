@@ -314,7 +314,9 @@ TEST_F(LogHelperTest, MainIniNamesTheFileOfTheVersionStrings) {
   CreateDirectoryW((dir + L"Data\\bin").c_str(), nullptr);
   Testing::WriteBytes(dir + L"Data\\bin\\product.exe", "x");
   Testing::WriteBytes(dir + L"Data\\main.ini", "[General]\r\nMain=Data\\bin\\product.exe\r\n");
-  EXPECT_EQ(MainFileNameIn(dir, L"wrapper.exe"), L"wrapper.exe");  // a file in the program's folder only
+  EXPECT_EQ(MainFileNameIn(dir, L"wrapper.exe"), L"Data\\bin\\product.exe");  // below the program's folder
+  Testing::WriteBytes(dir + L"Data\\main.ini", "[General]\r\nMain=Data\\..\\product.exe\r\n");
+  EXPECT_EQ(MainFileNameIn(dir, L"wrapper.exe"), L"wrapper.exe");  // no step out of it
 }
 
 }  // namespace
