@@ -17,7 +17,7 @@ BUILD := $(if $(filter x86_64,$(ARCH)),build-x86_64,build)
 # The shipped programs, built in build/ whatever is tested.
 SHIPPED := bountiq-wrapper bountiq-pack
 
-.PHONY: all setup build build-other test demo bench bench-pack bench-log bench-transfer clean
+.PHONY: all setup build build-other test demo bench bench-pack bench-log bench-transfer pictures clean
 
 all: build
 
@@ -68,6 +68,11 @@ bench-log: build
 
 bench-transfer: build
 	@scripts/wine-session.sh bench/transfer.sh
+
+# Draws the template's pictures again from their sources
+# (app/resources/pictures/); the build itself uses the committed PNGs.
+pictures: setup
+	@scripts/pictures.sh
 
 clean:
 	rm -rf build build-debug build-x86_64 build-debug-x86_64

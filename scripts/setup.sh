@@ -20,7 +20,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   mingw-w64-x86-64-dev
   cmake make googletest dpkg-dev gawk python3 python3-pefile icoutils time openssl wixl
-  osslsigncode locales
+  osslsigncode locales librsvg2-bin optipng
 )
 
 missing_packages() {
