@@ -38,7 +38,7 @@ protected:
   }
 
   static void Load(TBitmap32& ABitmap, const wchar_t* AName) {
-    ABitmap.LoadFromPNGResource(reinterpret_cast<HINSTANCE>(Template.Get()), AName);
+    ABitmap.LoadFromPNGResource(Template.Get(), AName);
   }
 
   static Velqora::TUniqueModule Template;
