@@ -42,21 +42,6 @@ private:
   Velqora::TSelectObject FSelect;  // goes first
 };
 
-// The state of a device context, saved and given back on every path.
-class TSavedDC {
-public:
-  explicit TSavedDC(HDC ADC) : FDC(ADC), FSaved(SaveDC(ADC)) {}
-  ~TSavedDC() {
-    if (FSaved) RestoreDC(FDC, FSaved);
-  }
-  TSavedDC(const TSavedDC&) = delete;
-  TSavedDC& operator=(const TSavedDC&) = delete;
-
-private:
-  HDC FDC;
-  int FSaved;
-};
-
 // A canvas attached to a device context for one paint, starting from its
 // defaults and the control's font, and detached again on every path.
 class TCanvasPaint {
