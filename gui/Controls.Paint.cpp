@@ -117,6 +117,11 @@ void TWinControl::WMPaint(TMessage& AMessage) {
     PaintControls(given);
     return;
   }
+  // A window with nothing of ours to paint is left to the system.
+  if (!FDoubleBuffered && FControls.empty() && !ControlState.Contains(csCustomPaint)) {
+    DefaultHandler(AMessage);
+    return;
+  }
   TPaintDC dc(FHandle);
   if (!dc.Get()) return;
   if (FDoubleBuffered) {
@@ -134,6 +139,12 @@ void TWinControl::WMPaint(TMessage& AMessage) {
   }
   PaintWindow(dc.Get());
   PaintControls(dc.Get());
+}
+
+void TCustomControl::WndProc(TMessage& AMessage) {
+  if (AMessage.Msg != WM_PAINT) return TWinControl::WndProc(AMessage);
+  TControlStateScope custom(*this, csCustomPaint);
+  TWinControl::WndProc(AMessage);
 }
 
 void TCustomControl::PaintWindow(HDC ADC) {
