@@ -243,11 +243,14 @@ void TWinControl::WMWindowPosChanged(TMessage& AMessage) {
   if ((pos->flags & (SWP_NOMOVE | SWP_NOSIZE)) == (SWP_NOMOVE | SWP_NOSIZE)) return;
   int oldWidth = FWidth, oldHeight = FHeight;
   UpdateBoundsFromWindow();
-  if (FWidth != oldWidth || FHeight != oldHeight || !(pos->flags & SWP_NOSIZE)) {
-    AlignControls();
-    Resize();
-  }
+  bool resized = FWidth != oldWidth || FHeight != oldHeight || !(pos->flags & SWP_NOSIZE);
+  if (resized) AlignControls();
+  WindowPosChanged(resized);
   RequestAlign();
+}
+
+void TWinControl::WindowPosChanged(bool AResized) {
+  if (AResized) Resize();
 }
 
 RECT TWinControl::GetClientRect() const {

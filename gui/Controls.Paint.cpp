@@ -42,21 +42,6 @@ private:
   Velqora::TSelectObject FSelect;  // goes first
 };
 
-// The state of a device context, saved and given back on every path.
-class TSavedDC {
-public:
-  explicit TSavedDC(HDC ADC) : FDC(ADC), FSaved(SaveDC(ADC)) {}
-  ~TSavedDC() {
-    if (FSaved) RestoreDC(FDC, FSaved);
-  }
-  TSavedDC(const TSavedDC&) = delete;
-  TSavedDC& operator=(const TSavedDC&) = delete;
-
-private:
-  HDC FDC;
-  int FSaved;
-};
-
 // A canvas attached to a device context for one paint, starting from its
 // defaults and the control's font, and detached again on every path.
 class TCanvasPaint {
@@ -132,6 +117,11 @@ void TWinControl::WMPaint(TMessage& AMessage) {
     PaintControls(given);
     return;
   }
+  // A window with nothing of ours to paint is left to the system.
+  if (!FDoubleBuffered && FControls.empty() && !ControlState.Contains(csCustomPaint)) {
+    DefaultHandler(AMessage);
+    return;
+  }
   TPaintDC dc(FHandle);
   if (!dc.Get()) return;
   if (FDoubleBuffered) {
@@ -149,6 +139,12 @@ void TWinControl::WMPaint(TMessage& AMessage) {
   }
   PaintWindow(dc.Get());
   PaintControls(dc.Get());
+}
+
+void TCustomControl::WndProc(TMessage& AMessage) {
+  if (AMessage.Msg != WM_PAINT) return TWinControl::WndProc(AMessage);
+  TControlStateScope custom(*this, csCustomPaint);
+  TWinControl::WndProc(AMessage);
 }
 
 void TCustomControl::PaintWindow(HDC ADC) {

@@ -168,6 +168,7 @@ void TWinControl::CreateWnd() {
 void TWinControl::DestroyWnd() {
   if (!FHandle) return;
   HWND wnd = FHandle;
+  TControlStateScope destroying(*this, csDestroyingHandle);
   Sending([&] {
     BOOL done = DestroyWindow(wnd);  // WM_NCDESTROY clears FHandle, also for the children
     FHandle = nullptr;
@@ -197,6 +198,9 @@ void TWinControl::WndProc(TMessage& AMessage) {
       return;
     case WM_ERASEBKGND:
       m.Result = EraseBackground(reinterpret_cast<HDC>(m.WParam), m.LParam);
+      return;
+    case WM_PRINTCLIENT:  // the client area painted on a given device context
+      m.Result = Perform(WM_PAINT, m.WParam, 0);
       return;
     case WM_WINDOWPOSCHANGED:
       WMWindowPosChanged(m);

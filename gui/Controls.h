@@ -89,7 +89,11 @@ template <>
 inline constexpr bool IsFlagEnum<TControlStyleFlag> = true;
 using TControlStyle = TFlags<TControlStyleFlag>;
 
-enum class TControlStateFlag : uint8_t { csCustomPaint, csPaintCopy, csCreating, csAligning };
+// csCustomPaint: the control paints its window itself (WM_PAINT runs the
+// paint-window step even without child controls); csPaintCopy: the control
+// is being captured into a device context; csDestroyingHandle: its window is
+// being destroyed.
+enum class TControlStateFlag : uint8_t { csCustomPaint, csPaintCopy, csCreating, csAligning, csDestroyingHandle };
 using enum TControlStateFlag;
 template <>
 inline constexpr bool IsFlagEnum<TControlStateFlag> = true;
@@ -200,6 +204,26 @@ private:
   std::wstring FCaption;
 };
 
+// Sets a flag of a control's state for a scope and clears it on every path,
+// unless it was set before.
+class TControlStateScope {
+public:
+  TControlStateScope(TControl& AControl, TControlStateFlag AFlag) noexcept
+      : FControl(AControl), FFlag(AFlag), FWasSet(AControl.ControlState.Contains(AFlag)) {
+    FControl.ControlState |= FFlag;
+  }
+  ~TControlStateScope() {
+    if (!FWasSet) FControl.ControlState -= FFlag;
+  }
+  TControlStateScope(const TControlStateScope&) = delete;
+  TControlStateScope& operator=(const TControlStateScope&) = delete;
+
+private:
+  TControl& FControl;
+  TControlStateFlag FFlag;
+  bool FWasSet;
+};
+
 // A control without a window of its own: the parent paints it.
 class TGraphicControl : public TControl {
 public:
@@ -282,6 +306,15 @@ public:
   void WndProc(TMessage& AMessage) override;
   void DefaultHandler(TMessage& AMessage) override;
 
+  // Lets the parent paint its background on ADC, its origin moved so that
+  // the parent's client coordinates map onto this control's area (the origin
+  // and the rest of the state are given back); answers the parent's answer
+  // to the erase step, 0 without a parent.
+  LRESULT PaintParentBackground(HDC ADC);
+  // Paints the visible graphic (windowless) children that meet ADC's clip
+  // box, in creation order, on ADC in this control's client coordinates.
+  void PaintControls(HDC ADC);
+
   // Called by the message loop for a message to the focused control before
   // it is dispatched; true means it was handled.
   virtual bool PreProcessMessage(MSG& AMsg);
@@ -303,9 +336,10 @@ protected:
   // Erase-background step: ADC in WParam; the buffered erase sends the
   // buffer's device context in both parameters.
   virtual LRESULT EraseBackground(HDC ADC, LPARAM ALParam);
-  // Lets the parent paint its background, moved to this control, on ADC.
-  LRESULT PaintParentBackground(HDC ADC);
-  void PaintControls(HDC ADC);
+  // After the window moved or changed its size (WM_WINDOWPOSCHANGED without
+  // both SWP_NOMOVE and SWP_NOSIZE), the bounds read back and the children
+  // aligned: the default runs Resize when the size changed.
+  virtual void WindowPosChanged(bool AResized);
 
   virtual void MouseDown(UINT AButton, int AX, int AY) {}
   virtual void MouseUp(UINT AButton, int AX, int AY) {}
@@ -358,6 +392,7 @@ public:
   explicit TCustomControl(TComponent* AOwner);
   ~TCustomControl() override;
   TCanvas& Canvas() { return *FCanvas; }
+  void WndProc(TMessage& AMessage) override;
 
 protected:
   void PaintWindow(HDC ADC) override;

@@ -151,6 +151,23 @@ void TCanvas::SetHandle(HDC ADC) {
 
 void TCanvas::Refresh() { FState = 0; }
 
+HDC TCanvas::DrawingHandle() {
+  RequireState(csFont | csBrush | csPen);
+  return FHandle;
+}
+
+void TCanvas::SaveDC() {
+  if (!FHandle) return;
+  DeselectAll();
+  ::SaveDC(FHandle);
+}
+
+void TCanvas::RestoreDC() {
+  if (!FHandle) return;
+  DeselectAll();
+  ::RestoreDC(FHandle, -1);
+}
+
 void TCanvas::Reset(const TFont& AFont) {
   FBrush.SetColor(clWhite);
   FBrush.SetStyle(TBrushStyle::bsSolid);
@@ -231,14 +248,19 @@ int TCanvas::DrawText(std::wstring_view AText, RECT& ARect, UINT AFormat) {
 }
 
 void TCanvas::Draw(int AX, int AY, const TBitmap32& ABitmap) {
-  if (ABitmap.Empty()) return;
+  int w = ABitmap.GetWidth(), h = ABitmap.GetHeight();
+  DrawBitmap({AX, AY, AX + w, AY + h}, ABitmap, {0, 0, w, h}, 255);
+}
+
+void TCanvas::DrawBitmap(const RECT& ADest, const TBitmap32& ABitmap, const RECT& ASource, uint8_t AOpacity) {
+  if (ABitmap.Empty() || IsRectEmpty(&ADest) || IsRectEmpty(&ASource)) return;
   if (!FHandle) throw Velqora::Exception(L"Canvas does not allow drawing");
   Velqora::TUniqueMemoryDC source(CreateCompatibleDC(FHandle));
   if (!source) Velqora::ThrowLastOSError();
   TSelectObject select(source.Get(), ABitmap.GetHandle());
-  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  GdiAlphaBlend(FHandle, AX, AY, ABitmap.GetWidth(), ABitmap.GetHeight(), source.Get(), 0, 0, ABitmap.GetWidth(),
-                ABitmap.GetHeight(), blend);
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, AOpacity, AC_SRC_ALPHA};
+  GdiAlphaBlend(FHandle, ADest.left, ADest.top, ADest.right - ADest.left, ADest.bottom - ADest.top, source.Get(),
+                ASource.left, ASource.top, ASource.right - ASource.left, ASource.bottom - ASource.top, blend);
 }
 
 // ---- TBitmap32 ----

@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "CriticalSection.h"
 #include "UniqueHandle.h"
 
 namespace Gui {
@@ -139,6 +140,24 @@ public:
   // Attaches ADC (0 detaches); the previous one gets its objects back.
   void SetHandle(HDC ADC);
   bool HandleAllocated() const { return FHandle != nullptr; }
+  // The device context with the font, brush and pen selected (and the text
+  // colour and background mode they set), for drawing with system calls;
+  // raises without one.
+  HDC DrawingHandle();
+
+  // The canvas's own lock, held while a device context is attached for
+  // someone: other threads wait for it (the thread that holds it may take
+  // it again).
+  void Lock() noexcept { FLock.Enter(); }
+  void Unlock() noexcept { FLock.Leave(); }
+
+  // SaveDC and RestoreDC(-1) on the attached device context, nothing
+  // without one. The canvas's objects leave the device context first, so a
+  // saved state never holds one of them (a restore cannot select an object
+  // that was released meanwhile); they are selected again at their next
+  // use.
+  void SaveDC();
+  void RestoreDC();
 
   TFont& Font() { return FFont; }
   TBrush& Brush() { return FBrush; }
@@ -164,6 +183,11 @@ public:
   int DrawText(std::wstring_view AText, RECT& ARect, UINT AFormat);
   // Draws ABitmap with its alpha channel at (AX, AY).
   void Draw(int AX, int AY, const TBitmap32& ABitmap);
+  // Draws the part ASource of ABitmap into ADest, stretched to its size,
+  // with its alpha channel and the constant opacity AOpacity: each pixel
+  // becomes src * o / 255 + dst * (1 - src_alpha * o / 255^2). Empty
+  // rectangles draw nothing.
+  void DrawBitmap(const RECT& ADest, const TBitmap32& ABitmap, const RECT& ASource, uint8_t AOpacity);
 
 private:
   // Bit n of the state: object n (font, brush, pen) is selected.
@@ -173,6 +197,7 @@ private:
   void Deselect(uint8_t AState);
   void DeselectAll();
 
+  Velqora::TCriticalSection FLock;
   HDC FHandle = nullptr;
   uint8_t FState = 0;
   HGDIOBJ FOld[3] = {};  // what the device context had before, per object
@@ -181,7 +206,26 @@ private:
   TPen FPen;
 };
 
+// The state of a device context (objects, colours, origin, clipping),
+// saved and given back on every path.
+class TSavedDC {
+public:
+  explicit TSavedDC(HDC ADC) noexcept : FDC(ADC), FSaved(::SaveDC(ADC)) {}
+  ~TSavedDC() {
+    if (FSaved) ::RestoreDC(FDC, FSaved);
+  }
+  TSavedDC(const TSavedDC&) = delete;
+  TSavedDC& operator=(const TSavedDC&) = delete;
+
+private:
+  HDC FDC;
+  int FSaved;
+};
+
 // A 32-bit top-down DIB section whose pixels carry premultiplied alpha.
+// Every way to fill it keeps that form (a PNG of any colour type decodes to
+// it, opaque images with alpha 255); who writes pixels through ScanLine
+// writes them premultiplied.
 class TBitmap32 {
 public:
   TBitmap32() = default;

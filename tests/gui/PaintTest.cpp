@@ -120,6 +120,27 @@ TEST(Canvas, DeselectsAnObjectBeforeReleasingIt) {
   }
 }
 
+TEST(Canvas, ASavedStateNeverGivesBackAnObjectReleasedMeanwhile) {
+  TRenderTarget target(4, 4);
+  HDC dc = target.DC.Get();
+  const HGDIOBJ original = GetCurrentObject(dc, OBJ_FONT);
+  TCanvas canvas;
+  canvas.SaveDC();  // without a device context: nothing
+  canvas.RestoreDC();
+  canvas.SetHandle(dc);
+  canvas.TextExtent(L"x");  // the canvas font is selected
+  ASSERT_NE(GetCurrentObject(dc, OBJ_FONT), original);
+  canvas.SaveDC();
+  EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), original) << "saved without the canvas font";
+  canvas.Font().SetHeight(-30);  // releases the font the canvas had selected
+  canvas.TextExtent(L"x");
+  canvas.RestoreDC();
+  EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), original) << "the state as it was before the canvas drew";
+  EXPECT_GE(canvas.TextExtent(L"x").cy, 30) << "the canvas font is selected again";
+  canvas.SetHandle(nullptr);
+  EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), original);
+}
+
 TEST(Canvas, RefusesToDrawWithoutDeviceContext) {
   TCanvas canvas;
   EXPECT_THROW(canvas.FillRect({0, 0, 1, 1}), Velqora::Exception);
