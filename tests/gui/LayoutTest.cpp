@@ -48,16 +48,16 @@ TEST(Layout, AlignsChildrenInCreationOrderWithMargins) {
     auto parent = new TPanel(&owner);
     parent->SetBounds(0, 0, 200, 100);
     std::vector<TControl*> children;
-    for (const auto& spec : c.Children) {
+    for (const auto& wanted : c.Children) {
       auto child = new TPanel(&owner);
-      child->SetVisible(spec.Visible);
-      child->SetBounds(0, 0, spec.Width, spec.Height);
-      const TMargins& m = spec.Margins;
+      child->SetVisible(wanted.Visible);
+      child->SetBounds(0, 0, wanted.Width, wanted.Height);
+      const TMargins& m = wanted.Margins;
       if (m.Left || m.Top || m.Right || m.Bottom) {
         child->SetAlignWithMargins(true);
         child->SetMargins(m.Left, m.Top, m.Right, m.Bottom);
       }
-      child->SetAlign(spec.Align);
+      child->SetAlign(wanted.Align);
       child->SetParent(parent);
       children.push_back(child);
     }
