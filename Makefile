@@ -36,16 +36,12 @@ endif
 
 # The whole of the architecture that is not tested, compiled only: neither
 # build rots on hosts of the other kind.
+OTHER_PRESET := $(if $(filter x86_64,$(ARCH)),release,release-x86_64)
+OTHER_BUILD := $(if $(filter x86_64,$(ARCH)),build,build-x86_64)
 build-other:
-ifeq ($(ARCH),i686)
 	@scripts/setup.sh i686 x86_64
-	@cmake --preset release-x86_64 >/dev/null
-	@cmake --build build-x86_64 -j$(JOBS)
-else
-	@scripts/setup.sh i686 x86_64
-	@cmake --preset release >/dev/null
-	@cmake --build build -j$(JOBS)
-endif
+	@cmake --preset $(OTHER_PRESET) >/dev/null
+	@cmake --build $(OTHER_BUILD) -j$(JOBS)
 
 test: build
 	@echo "$(ARCH_LINE)"

@@ -17,8 +17,17 @@ bountiq_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Whether this host executes 32-bit x86 programs: a 96-byte static ELF that
 # exits with 42 through the 32-bit system call gate. Where the kernel has no
 # 32-bit emulation exec refuses it at once, so the check cannot hang; the
-# time-out is for a host that is broken some other way.
+# time-out is for a host that is broken some other way. The answer is kept
+# in BOUNTIQ_HOST_RUNS_32BIT (1 or 0) for this shell and the programs it
+# starts, so the launchers and scripts inside a session ask only once.
 bountiq_host_runs_32bit() {
+  if [ -z "${BOUNTIQ_HOST_RUNS_32BIT:-}" ]; then
+    if bountiq_probe_32bit; then BOUNTIQ_HOST_RUNS_32BIT=1; else BOUNTIQ_HOST_RUNS_32BIT=0; fi
+    export BOUNTIQ_HOST_RUNS_32BIT
+  fi
+  [ "$BOUNTIQ_HOST_RUNS_32BIT" = 1 ]
+}
+bountiq_probe_32bit() {
   local probe rc
   probe=$(mktemp "${TMPDIR:-/tmp}/bountiq-elf32.XXXXXX") || return 1
   printf '\177ELF\1\1\1\0\0\0\0\0\0\0\0\0\2\0\3\0\1\0\0\0\124\200\4\10\64\0\0\0\0\0\0\0\0\0\0\0\64\0\40\0\1\0\0\0\0\0\0\0\1\0\0\0\0\0\0\0\0\200\4\10\0\200\4\10\140\0\0\0\140\0\0\0\5\0\0\0\0\20\0\0\270\1\0\0\0\273\52\0\0\0\315\200' >"$probe"

@@ -6,10 +6,6 @@ namespace {
 
 constexpr size_t MaxComponentLength = 255;
 
-bool IsForbidden(wchar_t AChar) {
-  return AChar < 32 || std::wstring_view(L"<>:\"/\\|?*").find(AChar) != std::wstring_view::npos;
-}
-
 wchar_t Upper(wchar_t AChar) { return AChar >= L'a' && AChar <= L'z' ? wchar_t(AChar - L'a' + L'A') : AChar; }
 
 bool SameLetters(std::wstring_view AText, std::wstring_view AUpper) {
@@ -33,10 +29,14 @@ bool IsDeviceName(std::wstring_view AName) {
 
 }  // namespace
 
+bool IsFileNameCharacter(wchar_t AChar) {
+  return AChar >= 32 && std::wstring_view(L"<>:\"/\\|?*").find(AChar) == std::wstring_view::npos;
+}
+
 bool IsSafeFileName(std::wstring_view AName) {
   if (AName.empty() || AName.size() > MaxComponentLength) return false;
   for (wchar_t c : AName)
-    if (IsForbidden(c)) return false;
+    if (!IsFileNameCharacter(c)) return false;
   if (AName.back() == L'.' || AName.back() == L' ') return false;
   return !IsDeviceName(AName);
 }

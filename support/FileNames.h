@@ -16,6 +16,8 @@ namespace Velqora {
 // any letter case, alone or before an extension, with or without blanks
 // after it.
 bool IsSafeFileName(std::wstring_view AName);
+// Whether a name may hold AChar: none below 32 and none of < > : " / \ | ? *.
+bool IsFileNameCharacter(wchar_t AChar);
 
 // Whether APath names a file below a folder: safe file names joined by
 // backslashes (so no drive, no root, no "." or ".." step, no empty step).

@@ -40,7 +40,7 @@ constinit DllRoutines::TRoutine<BOOL(WINAPI*)(HWND, LPWSTR, int, BOOL)> SHGetSpe
 // too long) gives "Unknown".
 std::wstring FolderComponent(std::wstring AText) {
   for (wchar_t& c : AText)
-    if (c < 32 || wcschr(L"\\/:*?\"<>|", c)) c = L'_';
+    if (!IsFileNameCharacter(c)) c = L'_';
   for (size_t i = AText.size(); i > 0 && (AText[i - 1] == L'.' || AText[i - 1] == L' '); --i) AText[i - 1] = L'_';
   return IsSafeFileName(AText) ? AText : L"Unknown";
 }

@@ -340,9 +340,11 @@ FARPROC DllRoutines::Get(const std::wstring& ALibName, WORD AProcIndex) {
 
 // ---- routines bound once ----
 
+// The generation first: Keep stores it after the function, so a current
+// generation here means the function read next is the one bound in it.
 FARPROC DllRoutines::TRoutineBinding::Bound() const noexcept {
-  FARPROC proc = FProc.load(std::memory_order_acquire);
-  return proc && FGeneration.load(std::memory_order_acquire) == Generation.load() ? proc : nullptr;
+  if (FGeneration.load(std::memory_order_acquire) != Generation.load()) return nullptr;
+  return FProc.load(std::memory_order_acquire);
 }
 
 void DllRoutines::TRoutineBinding::Keep(FARPROC AProc, uint32_t AGeneration) noexcept {
