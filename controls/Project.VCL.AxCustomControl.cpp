@@ -222,9 +222,7 @@ void TAxCustomControl::DrawBackground(const RECT&, const RECT& AClipRect) {
   // coordinates.
   FCanvas->SaveDC();
   auto restore = Velqora::ScopeExit([this] { FCanvas->RestoreDC(); });
-  POINT origin;
-  GetWindowOrgEx(dc, &origin);
-  SetWindowOrgEx(dc, origin.x + GetLeft(), origin.y + GetTop(), nullptr);
+  OffsetWindowOrgEx(dc, GetLeft(), GetTop(), nullptr);
   parent->PaintControls(dc);
 }
 

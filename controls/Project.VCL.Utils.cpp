@@ -32,9 +32,7 @@ void AxPaintTo(TWinControl& AControl, HDC ADC, int AX, int AY) {
   HWND wnd = AControl.GetHandle();
   Gui::TControlStateScope copy(AControl, Gui::csPaintCopy);
   Gui::TSavedDC saved(ADC);
-  POINT origin;
-  GetWindowOrgEx(ADC, &origin);
-  SetWindowOrgEx(ADC, origin.x - AX, origin.y - AY, nullptr);
+  OffsetWindowOrgEx(ADC, -AX, -AY, nullptr);
   IntersectClipRect(ADC, 0, 0, AControl.GetWidth(), AControl.GetHeight());
   // A window region would cut the capture: the window goes without it
   // meanwhile and gets it back, which then owns it again.

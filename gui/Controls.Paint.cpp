@@ -74,9 +74,7 @@ void TWinControl::PaintWindow(HDC) {}
 LRESULT TWinControl::PaintParentBackground(HDC ADC) {
   if (!FParent || !ADC) return 0;
   TSavedDC saved(ADC);  // the origin goes back
-  POINT origin;
-  GetWindowOrgEx(ADC, &origin);
-  SetWindowOrgEx(ADC, origin.x + FLeft, origin.y + FTop, nullptr);
+  OffsetWindowOrgEx(ADC, FLeft, FTop, nullptr);
   return FParent->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(ADC), reinterpret_cast<LPARAM>(ADC));
 }
 
@@ -103,10 +101,8 @@ void TWinControl::PaintControls(HDC ADC) {
     GetClipBox(ADC, &clip);
     if (!IntersectRect(&visible, &bounds, &clip)) continue;
     TSavedDC saved(ADC);
-    POINT origin;
-    GetWindowOrgEx(ADC, &origin);
     IntersectClipRect(ADC, bounds.left, bounds.top, bounds.right, bounds.bottom);
-    SetWindowOrgEx(ADC, origin.x - c->FLeft, origin.y - c->FTop, nullptr);
+    OffsetWindowOrgEx(ADC, -c->FLeft, -c->FTop, nullptr);
     c->Perform(WM_PAINT, reinterpret_cast<WPARAM>(ADC), reinterpret_cast<LPARAM>(ADC));
   }
 }
