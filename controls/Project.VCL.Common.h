@@ -8,16 +8,9 @@
 #include <memory>
 
 #include "Graphics.h"
+#include "Project.VCL.Common.Types.h"
 
 namespace Project::VCL {
-
-enum class TUIControlState : uint8_t { uicsNormal, uicsDisabled, uicsHot, uicsPressed };
-enum class TAxTextShadowStyle : uint8_t { tssTop, tssLeft, tssBottom, tssRigh };
-// Bit n stands for the shadow style of ordinal n.
-using TAxTextShadowStyles = uint8_t;
-constexpr TAxTextShadowStyles ShadowStyleBit(TAxTextShadowStyle AStyle) { return uint8_t(1u << unsigned(AStyle)); }
-enum class TAxEllipsisPosition : uint8_t { epNone, epPathEllipsis, epEndEllipsis, epWordEllipsis };
-enum class TAxLabelDisplayStyle : uint8_t { ldsPlain, ldsLink, ldsHTML };
 
 // Process-wide defaults, set when the unit starts and read-only afterwards.
 // Consumers copy the fonts (Assign) and never keep or free them.
