@@ -135,7 +135,9 @@ void TAxHTMLParser::Parse(TAxLabelDisplayStyle AStyle, const TFontData& ADefault
           break;
       }
     } else {
-      ++FCurrentChar;
+      // No tag starts before the next "<": the run goes on up to it.
+      size_t next = FParseStr.find(u'<', FCurrentChar + 1);
+      FCurrentChar = next == FParseStr.npos ? FParseStr.size() : next;
     }
     if (FCurrentChar >= FParseStr.size()) AddTextToken(FlushText());
   }
