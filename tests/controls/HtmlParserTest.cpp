@@ -474,7 +474,7 @@ TEST(HtmlParser, RunsTakeTheCurrentFont) {
       {u"<font vertical-block-align=CENTER>x", u"Tahoma", 0x123456, -11, Align::vbaCenter},
       {u"<font vertical-block-align=top vertical-block-align=middle>x", u"Tahoma", 0x123456, -11,
        Align::vbaBottom},
-      // The alignment is no part of the saved state.
+      // The alignment is not saved with the font state.
       {u"<font vertical-block-align=top height=1>a</font>x", u"Tahoma", 0x123456, -11, Align::vbaTop},
       // A closing b after a font then a b takes back only the bold.
       {u"<font height=-20 color=1><b>a</b>x", u"Tahoma", 1, -20, Align::vbaBottom},
