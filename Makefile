@@ -17,7 +17,7 @@ BUILD := $(if $(filter x86_64,$(ARCH)),build-x86_64,build)
 # The shipped programs, built in build/ whatever is tested.
 SHIPPED := bountiq-wrapper bountiq-pack
 
-.PHONY: all setup build build-other test demo bench bench-pack bench-log bench-transfer pictures clean
+.PHONY: all setup build build-other host test fuzz fuzz-merge demo bench bench-pack bench-log bench-transfer pictures clean
 
 all: build
 
@@ -43,12 +43,29 @@ build-other:
 	@cmake --preset $(OTHER_PRESET) >/dev/null
 	@cmake --build $(OTHER_BUILD) -j$(JOBS)
 
-test: build
+# The build machine's own build (build-host/): the units free of system
+# headers with sanitizers, their tests and fuzz targets (cmake/host.cmake).
+host: setup
+	@cmake --preset host >/dev/null
+	@cmake --build build-host -j$(JOBS)
+
+test: build host
+	@ctest --test-dir build-host --output-on-failure
 	@echo "$(ARCH_LINE)"
 ifneq ($(ARCH),i686)
 	@ctest --test-dir build -L static --output-on-failure
 endif
 	@scripts/wine-session.sh ctest --test-dir $(BUILD) --output-on-failure
+
+# Each fuzz target for FUZZ_SECONDS, all at once, from a copy of its seed
+# corpus; a failure lands in its crashes folder (scripts/fuzz.sh).
+# fuzz-merge adds the last run's new finds to the committed corpus.
+FUZZ_SECONDS ?= 600
+fuzz: host
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz.sh
+
+fuzz-merge: host
+	@scripts/fuzz.sh --merge
 
 demo: build
 	@KEEP_DISPLAY=$${DISPLAY:+1} scripts/wine-session.sh scripts/demo.sh
@@ -71,4 +88,4 @@ pictures: setup
 	@scripts/pictures.sh
 
 clean:
-	rm -rf build build-debug build-x86_64 build-debug-x86_64
+	rm -rf build build-debug build-x86_64 build-debug-x86_64 build-host

@@ -120,6 +120,15 @@ public:
   static bool NextAttribute(THTMLString& AAttr, THTMLString& AName, THTMLString& AValue);
 
 private:
+  // The font state of a running parse: TFontData with the face name shared,
+  // so that saving the state at every nested tag copies no text.
+  struct TFontState {
+    std::shared_ptr<const THTMLString> FontName;
+    uint32_t Color = 0;
+    uint8_t Style = 0;
+    int32_t Height = 0;
+  };
+
   // Implementation details are the source file's.
   void NormalizeLineBreaks();
   bool IsTagStart() const;
@@ -136,12 +145,12 @@ private:
   void PushFont();
   void PopFont();
 
-  TFontData FFont;
+  TFontState FFont;
   TAxLabelDisplayStyle FDisplayStyle = TAxLabelDisplayStyle::ldsPlain;
   THTMLString FParseStr;
   size_t FCurrentChar = 0;  // scan position, 0-based
   size_t FStartChar = 0;
-  std::vector<TFontData> FSaveFontData;
+  std::vector<TFontState> FSaveFontData;
   TVerticalBlockAlign FVerticalBlockAlign = TVerticalBlockAlign::vbaBottom;
   THTMLLinkInfo* FLastLink = nullptr;
   std::vector<std::unique_ptr<THTMLLinkInfo>> FLinks;

@@ -21,6 +21,7 @@ packages=(
   mingw-w64-x86-64-dev
   cmake make googletest dpkg-dev gawk python3 python3-pefile icoutils time openssl wixl
   osslsigncode locales librsvg2-bin optipng
+  clang-14 libclang-rt-14-dev llvm
 )
 
 missing_packages() {

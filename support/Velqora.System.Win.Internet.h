@@ -9,6 +9,9 @@
 #include <string>
 
 #include "UniqueHandle.h"
+// The markup's character references belong to this unit too; they need no
+// system header and have a source of their own.
+#include "Velqora.System.Win.Internet.Entities.h"
 
 namespace Velqora {
 
