@@ -11,7 +11,7 @@ endif()
 # Any error a sanitizer finds ends the program, so that a test or a fuzz
 # run fails on it.
 set(bountiq_sanitize -fsanitize=address,undefined -fno-sanitize-recover=all)
-add_compile_options(-O1 -g -fno-omit-frame-pointer ${bountiq_sanitize} -Wall -Wextra -Wno-unused-parameter)
+add_compile_options(-O2 -g -fno-omit-frame-pointer ${bountiq_sanitize} -Wall -Wextra -Wno-unused-parameter)
 add_link_options(${bountiq_sanitize})
 
 # The units free of system headers. A unit joins by its source here; its
@@ -19,15 +19,20 @@ add_link_options(${bountiq_sanitize})
 set(BOUNTIQ_PORTABLE_SOURCES
   support/Velqora.System.SysUtils.Text.cpp
   support/Velqora.System.Win.Internet.Entities.cpp
-  controls/Project.VCL.AxLabel.HtmlParser.cpp)
+  controls/Project.VCL.AxLabel.HtmlParser.cpp
+  controls/Project.VCL.AxLabel.HtmlDrawer.cpp
+  controls/Project.VCL.AxLabel.HtmlDrawer.Ellipsis.cpp)
 # Their tests, which include no system header either.
 set(BOUNTIQ_PORTABLE_TESTS
-  tests/controls/HtmlParserTest.cpp)
+  tests/controls/HtmlParserTest.cpp
+  tests/controls/HtmlDrawerTest.cpp
+  tests/controls/HtmlTestCanvas.Host.cpp)
 # The fuzz targets: NAME=SOURCE. Each has its seed corpus in
 # tests/<folder>/fuzz/corpus/NAME/ and its regression inputs in
 # tests/<folder>/fuzz/crashes/NAME/, beside its source.
 set(BOUNTIQ_FUZZ_TARGETS
-  html_parser=tests/controls/fuzz/HtmlParserFuzz.cpp)
+  html_parser=tests/controls/fuzz/HtmlParserFuzz.cpp
+  html_drawer=tests/controls/fuzz/HtmlDrawerFuzz.cpp)
 
 list(TRANSFORM BOUNTIQ_PORTABLE_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 list(TRANSFORM BOUNTIQ_PORTABLE_TESTS PREPEND ${CMAKE_SOURCE_DIR}/)
@@ -65,6 +70,8 @@ foreach(entry IN LISTS BOUNTIQ_FUZZ_TARGETS)
   target_compile_options(${name}_fuzz PRIVATE -fsanitize=fuzzer)
   target_link_options(${name}_fuzz PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name}_fuzz PRIVATE bq_portable)
+  # The test folder's helpers (a fixed-width canvas, ...).
+  target_include_directories(${name}_fuzz PRIVATE ${dir}/..)
   add_test(NAME ${name}_fuzz_replay
     COMMAND ${CMAKE_SOURCE_DIR}/scripts/fuzz-replay.sh $<TARGET_FILE:${name}_fuzz>
       ${dir}/corpus/${name} ${dir}/crashes/${name})

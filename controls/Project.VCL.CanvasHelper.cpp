@@ -11,14 +11,18 @@ using Gui::TCanvas;
 using Gui::TColor;
 
 void TCanvasHelper::AxDrawText(TCanvas& ACanvas, std::wstring_view AText, RECT& ARect, UINT AFormat) {
-  HDC dc = ACanvas.DrawingHandle();
-  SetBkMode(dc, TRANSPARENT);
-  ACanvas.DrawText(AText, ARect, AFormat);
+  AxDrawText(ACanvas.DrawingHandle(), AText, ARect, AFormat);
+}
+
+void TCanvasHelper::AxDrawText(HDC ADC, std::wstring_view AText, RECT& ARect, UINT AFormat) {
+  SetBkMode(ADC, TRANSPARENT);
+  std::wstring text(AText);  // DrawTextExW may write into the text
+  DrawTextExW(ADC, text.data(), int(text.size()), &ARect, AFormat, nullptr);
   if (AText.empty() || !(AFormat & DT_CALCRECT)) return;
   // Italic glyphs reach beyond their advance: the measured box takes them in.
   ABC abc;
-  if (GetCharABCWidthsW(dc, AText.front(), AText.front(), &abc) && abc.abcA < 0) ARect.right -= abc.abcA;
-  if (GetCharABCWidthsW(dc, AText.back(), AText.back(), &abc) && abc.abcC < 0) ARect.right -= abc.abcC;
+  if (GetCharABCWidthsW(ADC, AText.front(), AText.front(), &abc) && abc.abcA < 0) ARect.right -= abc.abcA;
+  if (GetCharABCWidthsW(ADC, AText.back(), AText.back(), &abc) && abc.abcC < 0) ARect.right -= abc.abcC;
 }
 
 void TCanvasHelper::AxDrawShadowText(TCanvas& ACanvas, std::wstring_view AText, RECT& ARect, UINT AFormat,

@@ -25,6 +25,8 @@ public:
   // measured rectangle, its right edge widened by the overhang of the first
   // glyph (a negative A width) and of the last one (a negative C width).
   static void AxDrawText(Gui::TCanvas& ACanvas, std::wstring_view AText, RECT& ARect, UINT AFormat);
+  // The same on a device context with its font and text colour selected.
+  static void AxDrawText(HDC ADC, std::wstring_view AText, RECT& ARect, UINT AFormat);
   // AxDrawText, first in AShadowColor offset by AShadowSize pixels towards
   // each of AShadowStyles (the offsets add up), then in the font colour
   // into ARect. Without styles, with size 0 or with clNone the text is

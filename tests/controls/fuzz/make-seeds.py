@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
-"""Writes the markup fuzz target's seed corpus (corpus/html_parser/): every
-text the wizard shows (app/uGUILocalizer.cpp), and the edge cases of the
-markup.
+"""Writes the markup fuzz targets' seed corpora: every text the wizard shows
+(app/uGUILocalizer.cpp), and the edge cases of the markup and its layout.
 
-Each file is one style byte (0 ldsPlain, 1 ldsLink, 2 ldsHTML) followed by the
-caption in UTF-16LE, as HtmlParserFuzz.cpp reads it. Run it again after the
-texts change; files it does not write are left alone.
+corpus/html_parser/: one style byte (0 ldsPlain, 1 ldsLink, 2 ldsHTML)
+followed by the caption in UTF-16LE, as HtmlParserFuzz.cpp reads it.
+corpus/html_drawer/: twelve bytes of layout settings followed by the caption
+in UTF-16LE, as HtmlDrawerFuzz.cpp reads them.
+Run it again after the texts change; files it does not write are left alone.
 """
 import pathlib
 import re
@@ -65,6 +66,44 @@ def write(name, style, text):
     (out / name).write_bytes(data)
 
 
+drawer_out = here / "corpus" / "html_drawer"
+# Flags of the third settings byte.
+WRAP, AUTO_HEIGHT, AUTO_WIDTH, THIN = 1, 2, 4, 8
+END_ELLIPSIS, WORD_ELLIPSIS, PATH_ELLIPSIS = 0x20, 0x30, 0x10
+LEFT, RIGHT, CENTER = 0, 1, 2
+TOP, BOTTOM, MIDDLE = 0, 3, 6
+
+
+def write_drawer(name, text, align=LEFT, flags=WRAP | AUTO_HEIGHT, line_spaces=0, height=-12, style=0,
+                 width=300, rect_height=60, focus=0, over=0):
+    """Settings as HtmlDrawerFuzz.cpp reads them; width and height are
+    halved into one byte each."""
+    settings = bytes([HTML, align, flags, line_spaces & 0xFF, height & 0xFF, style, 2, 2,
+                      min(width // 2, 255), min(rect_height // 2, 255), focus, over])
+    (drawer_out / name).write_bytes(settings + text.encode("utf-16-le", "surrogatepass"))
+
+
+drawer_cases = {
+    "wrap-long-word": ("Averylongwordwithoutanybreakcharacter and more", {"width": 60}),
+    "wrap-break-characters": ("a/b\\c d\u00a0e\u2003f  g", {"width": 20}),
+    "wrap-divider": ("abc<div>def<div>ghi", {"width": 30}),
+    "wrap-eastern": ("Latin text \u4e00\u4e8c\u4e09 more", {"width": 40}),
+    "end-ellipsis-three-lines": ("one<br>two<br>three", {"flags": END_ELLIPSIS, "rect_height": 30}),
+    "end-ellipsis-bottom": ("one<br>two<br>three", {"flags": END_ELLIPSIS, "align": BOTTOM, "rect_height": 30}),
+    "word-ellipsis-wide-line": ("<a href=x>a link much wider than the label</a>",
+                                {"flags": WORD_ELLIPSIS, "width": 60, "align": CENTER}),
+    "word-ellipsis-empty-line": ("abc<br><br>def", {"flags": WORD_ELLIPSIS}),
+    "path-ellipsis": ("C:\\Program Files\\Bountiq\\setup.exe", {"flags": PATH_ELLIPSIS, "width": 40}),
+    "thin-line-spaces": ("<font height=-20>big</font> small<br>next", {"flags": WRAP | THIN, "line_spaces": 3}),
+    "vertical-blocks": ('<font vertical-block-align=top>t</font><font vertical-block-align=center height=-30>c'
+                        '</font><font vertical-block-align=bottom>b</font>', {"flags": 0, "align": MIDDLE}),
+    "auto-width-right": ("short<br>a longer line", {"flags": AUTO_WIDTH, "align": RIGHT}),
+    "focus-wrapped-link": ("<a href=a>first link wraps</a> <a href=b>second</a>", {"width": 50, "focus": 2}),
+    "giant-font": ("<font height=-2000000000>x</font><font height=2147483647>y</font>", {}),
+    "blank": ("   \t ", {"width": 2}),
+}
+
+
 def main():
     out.mkdir(parents=True, exist_ok=True)
     count = 0
@@ -77,6 +116,12 @@ def main():
         count += 1
     for name, (style, text) in edge_cases.items():
         write(name, style, text)
+    drawer_out.mkdir(parents=True, exist_ok=True)
+    for name, text in texts():
+        if not name.startswith("sURL"):
+            write_drawer("text-" + re.sub(r"(?<=[a-z0-9])(?=[A-Z])", "-", name[1:]).lower(), text)
+    for name, (text, settings) in drawer_cases.items():
+        write_drawer(name, text, **settings)
     print(f"{count} texts and {len(edge_cases)} edge cases in {out.relative_to(top)}")
 
 
