@@ -17,7 +17,7 @@ BUILD := $(if $(filter x86_64,$(ARCH)),build-x86_64,build)
 # The shipped programs, built in build/ whatever is tested.
 SHIPPED := bountiq-wrapper bountiq-pack
 
-.PHONY: all setup build build-other host test fuzz fuzz-merge demo bench bench-pack bench-log bench-transfer bench-markup pictures clean
+.PHONY: all setup build build-other host test fuzz fuzz-merge demo bench bench-pack bench-log bench-transfer bench-markup bench-timer pictures clean
 
 all: build
 
@@ -84,6 +84,9 @@ bench-transfer: build
 
 bench-markup: build
 	@scripts/wine-session.sh bench/markup.sh
+
+bench-timer: build
+	@scripts/wine-session.sh bench/timer.sh
 
 # Draws the template's pictures again from their sources
 # (app/resources/pictures/); the build itself uses the committed PNGs.

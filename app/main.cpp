@@ -8,6 +8,7 @@
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.Project.ProcessInfo.h"
+#include "Velqora.System.Timer.h"
 #include "Velqora.System.Win.Trust.h"
 #include "uInstaller.h"
 #include "ufmMain.h"
@@ -44,6 +45,8 @@ constexpr TUnit Units[] = {
     {Velqora::DllRoutines::Start, Velqora::DllRoutines::Stop},
     {RestrictDllSearch, [] {}},
     {Velqora::ProcessInfo::Start, Velqora::ProcessInfo::Stop},
+    // Its hidden window belongs to this thread, the GUI thread.
+    {Velqora::Timer::Start, Velqora::Timer::Stop},
     {Project::VCL::VCLCommon::Start, Project::VCL::VCLCommon::Stop},
     {uInstaller::Start, uInstaller::Stop},
 };

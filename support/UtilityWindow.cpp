@@ -1,6 +1,8 @@
 #include "UtilityWindow.h"
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "Velqora.System.SysUtils.h"
 
@@ -13,11 +15,48 @@ const wchar_t UtilityWindowClass[] = L"Velqora.UtilityWindow";
 TWindowErrorHandler WindowErrorHandler = nullptr;
 std::exception_ptr PendingWindowError;  // the first one counts
 
+// Errors other threads hand over, waiting for a utility window's procedure
+// to take them. The message that announces them carries nothing: the
+// window takes whatever waits, so a message that did not come from
+// PostWindowError finds nothing or delivers real errors a little early.
+// A slim lock, initialised as a constant: it needs no start-up.
+constexpr UINT HandedErrorMessage = 0xBFFF;  // the last of the class's private messages
+SRWLOCK HandedErrorsLock = SRWLOCK_INIT;
+std::vector<std::exception_ptr> HandedErrors;
+
+class THandedErrorsLock {
+public:
+  THandedErrorsLock() noexcept { AcquireSRWLockExclusive(&HandedErrorsLock); }
+  ~THandedErrorsLock() { ReleaseSRWLockExclusive(&HandedErrorsLock); }
+  THandedErrorsLock(const THandedErrorsLock&) = delete;
+  THandedErrorsLock& operator=(const THandedErrorsLock&) = delete;
+};
+
+void HandOn(std::exception_ptr AError) noexcept {
+  if (WindowErrorHandler)
+    WindowErrorHandler(std::move(AError));
+  else if (!PendingWindowError)
+    PendingWindowError = std::move(AError);
+}
+
+void TakeHandedErrors() noexcept {
+  std::vector<std::exception_ptr> errors;
+  {
+    THandedErrorsLock lock;
+    errors.swap(HandedErrors);
+  }
+  for (auto& error : errors) HandOn(std::move(error));
+}
+
 // Forwards each message to the procedure kept in the window's user data.
 // Nothing the procedure raises crosses into the system, which would end
 // the process: the error is handed on.
 LRESULT CALLBACK ForwardingWindowProc(HWND AWnd, UINT AMsg, WPARAM AWParam, LPARAM ALParam) {
   TWindowMessage message{AMsg, AWParam, ALParam, 0};
+  if (AMsg == HandedErrorMessage) {
+    TakeHandedErrors();
+    return 0;
+  }
   try {
     auto proc = reinterpret_cast<TWndClassMethod>(GetWindowLongPtrW(AWnd, GWLP_USERDATA));
     if (proc)
@@ -25,10 +64,7 @@ LRESULT CALLBACK ForwardingWindowProc(HWND AWnd, UINT AMsg, WPARAM AWParam, LPAR
     else
       DefaultWindowHandler(AWnd, message);
   } catch (...) {
-    if (WindowErrorHandler)
-      WindowErrorHandler(std::current_exception());
-    else if (!PendingWindowError)
-      PendingWindowError = std::current_exception();
+    HandOn(std::current_exception());
   }
   return message.Result;
 }
@@ -59,7 +95,7 @@ HWND AllocateWindow(TWndClassMethod AProc) {
   return wnd;
 }
 
-void DeallocateWindow(HWND AWnd) {
+void DeallocateWindow(HWND AWnd) noexcept {
   if (!AWnd) return;
   SetWindowLongPtrW(AWnd, GWLP_USERDATA, 0);
   SetWindowLongPtrW(AWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcW));
@@ -71,6 +107,22 @@ void DefaultWindowHandler(HWND AWnd, TWindowMessage& AMessage) {
 }
 
 void SetWindowErrorHandler(TWindowErrorHandler AHandler) { WindowErrorHandler = AHandler; }
+
+bool PostWindowError(HWND AWnd, std::exception_ptr AError) noexcept {
+  if (!AError) return false;
+  try {
+    THandedErrorsLock lock;
+    HandedErrors.push_back(AError);
+  } catch (...) {
+    return false;  // no memory to keep it
+  }
+  if (PostMessageW(AWnd, HandedErrorMessage, 0, 0)) return true;
+  // Not posted: take it back unless a window took it meanwhile.
+  THandedErrorsLock lock;
+  auto it = std::find(HandedErrors.rbegin(), HandedErrors.rend(), AError);
+  if (it != HandedErrors.rend()) HandedErrors.erase(std::next(it).base());
+  return false;
+}
 
 void RaisePendingWindowError() {
   if (std::exception_ptr error = std::exchange(PendingWindowError, nullptr)) std::rethrow_exception(error);

@@ -6,6 +6,8 @@
 
 #include <exception>
 
+#include "UniqueHandle.h"
+
 namespace Velqora {
 
 // A window message as a plain procedure sees it; Result goes back to the
@@ -37,7 +39,13 @@ struct TWndObjectMethod {
 // hands it on (see SetWindowErrorHandler).
 HWND AllocateWindow(TWndClassMethod AProc = nullptr);
 // Restores the default procedure and destroys the window; ignores 0.
-void DeallocateWindow(HWND AWnd);
+void DeallocateWindow(HWND AWnd) noexcept;
+
+namespace detail {
+inline void DeallocateUtilityWindow(HWND AWnd) noexcept { DeallocateWindow(AWnd); }
+}  // namespace detail
+// The owner of a window made with AllocateWindow.
+using TUniqueUtilityWindow = TUniqueHandle<HWND, detail::DeallocateUtilityWindow>;
 // Stores DefWindowProcW's answer to AMessage in AMessage.Result.
 void DefaultWindowHandler(HWND AWnd, TWindowMessage& AMessage);
 
@@ -50,5 +58,13 @@ using TWindowErrorHandler = void (*)(std::exception_ptr AError) noexcept;
 void SetWindowErrorHandler(TWindowErrorHandler AHandler);
 // Raises the error kept from a utility window's procedure, if any, once.
 void RaisePendingWindowError();
+
+// Hands AError from any thread to the thread that owns AWnd, a utility
+// window made with a procedure: it is posted there and goes on as if that window's procedure had
+// raised it (SetWindowErrorHandler). A worker thread's error thus reaches
+// the GUI's error report on the GUI thread. False when it could not be
+// posted (the window is gone, its queue is full); the error is then
+// dropped.
+bool PostWindowError(HWND AWnd, std::exception_ptr AError) noexcept;
 
 }  // namespace Velqora

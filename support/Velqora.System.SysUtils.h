@@ -42,6 +42,21 @@ public:
   const wchar_t* ClassName() const noexcept override { return L"EVelqoraInitException"; }
 };
 
+// The silent abort: ends what raised it without any report (a worker
+// thread's body swallows it).
+class EAbort : public Exception {
+public:
+  EAbort() : Exception(L"Operation aborted") {}
+  const wchar_t* ClassName() const noexcept override { return L"EAbort"; }
+};
+
+// An integer operation whose result does not fit its type.
+class EIntOverflow : public Exception {
+public:
+  EIntOverflow() : Exception(L"Arithmetic overflow") {}
+  const wchar_t* ClassName() const noexcept override { return L"EIntOverflow"; }
+};
+
 // A failed system call.
 class ESystemError : public Exception {
 public:

@@ -84,4 +84,42 @@ TEST(AllocateWindow, AnErrorInTheProcedureIsHandedOnNotIntoTheSystem) {
   DeallocateWindow(wnd);
 }
 
+struct TPost {
+  HWND Wnd;
+  bool Posted;
+};
+DWORD WINAPI PostFromWorker(void* AParam) {
+  auto post = static_cast<TPost*>(AParam);
+  post->Posted = PostWindowError(post->Wnd, std::make_exception_ptr(Exception(L"from a worker")));
+  return 0;
+}
+
+// An error of another thread arrives on the thread that owns the window,
+// as if its procedure had raised it; a window that is gone takes none.
+TEST(AllocateWindow, AnErrorFromAnotherThreadArrivesOnTheWindowsThread) {
+  HWND wnd = AllocateWindow(CountMessages);
+  SetWindowErrorHandler(Collect);
+  Handled.clear();
+  TPost post{wnd, false};
+  HANDLE thread = CreateThread(nullptr, 0, PostFromWorker, &post, 0, nullptr);
+  ASSERT_TRUE(thread);
+  ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+  CloseHandle(thread);
+  EXPECT_TRUE(post.Posted);
+  EXPECT_TRUE(Handled.empty());  // not before this thread takes its messages
+  MSG msg;
+  while (PeekMessageW(&msg, wnd, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  EXPECT_EQ(Handled, std::vector<std::wstring>{L"from a worker"});
+
+  DeallocateWindow(wnd);
+  EXPECT_FALSE(PostWindowError(wnd, std::make_exception_ptr(Exception(L"lost"))));
+  // The lost one is not left waiting for the next window that takes errors.
+  HWND next = AllocateWindow(CountMessages);
+  EXPECT_TRUE(PostWindowError(next, std::make_exception_ptr(Exception(L"next"))));
+  while (PeekMessageW(&msg, next, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  EXPECT_EQ(Handled, (std::vector<std::wstring>{L"from a worker", L"next"}));
+  DeallocateWindow(next);
+  SetWindowErrorHandler(nullptr);
+}
+
 }  // namespace

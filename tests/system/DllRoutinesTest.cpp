@@ -14,28 +14,13 @@ namespace {
 const GUID Known = {0x12345678, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}};
 const GUID Unknown = {0x87654321, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}};
 
+// The loader writes to the program's log: on, and straight to the file.
 class DllRoutinesTest : public Testing::SystemTest {
 protected:
   void SetUp() override {
     SystemTest::SetUp();
-    // The loader writes to the program's log: on, and straight to the file.
-    Log = Debug::TDebugLogFile::GetLogInstance(Debug::ProgramFileName(false));
-    Log->SetLogLevel(INT32_MAX);
-    Log->SetDirectWrite(true);
-    DeleteFileW(Log->FileName().c_str());
+    TurnLogOn();
   }
-  void TearDown() override {
-    std::wstring file = Log->FileName();
-    Debug::TDebugLogFile::FreeLogInstance(Log);
-    SystemTest::TearDown();
-    DeleteFileW(file.c_str());
-  }
-  // The log's text so far.
-  std::wstring LogText() {
-    std::string bytes = Testing::FileExists(Log->FileName()) ? Testing::ReadBytes(Log->FileName()) : "";
-    return bytes.size() < 2 ? L"" : std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
-  }
-  Debug::TDebugLogFile* Log = nullptr;
 };
 
 TEST_F(DllRoutinesTest, OneEntryPerLibraryWhateverTheLetterCase) {
