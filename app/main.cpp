@@ -4,6 +4,7 @@
 
 #include "Forms.h"
 #include "Project.VCL.Common.h"
+#include "Project.VCL.UIStateHelper.h"
 #include "UtilityWindow.h"
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
@@ -47,6 +48,8 @@ constexpr TUnit Units[] = {
     {Velqora::ProcessInfo::Start, Velqora::ProcessInfo::Stop},
     // Its hidden window belongs to this thread, the GUI thread.
     {Velqora::Timer::Start, Velqora::Timer::Stop},
+    // The buttons' fades run on the timer service.
+    {Project::VCL::TUIStateHelper::Start, Project::VCL::TUIStateHelper::Stop},
     {Project::VCL::VCLCommon::Start, Project::VCL::VCLCommon::Stop},
     {uInstaller::Start, uInstaller::Stop},
 };

@@ -1,40 +1,106 @@
-// The wizard's push button. Until the image-skinned looks exist it is a plain
-// push button drawn by the system's frame routines, with the default and the
-// blue look told apart by colour.
+// The wizard's image-skinned push button: a four-state background drawn
+// nine-sliced and faded through the interaction state helper, an optional
+// four-state icon, a caption with per-state colours and an optional shadow,
+// two looks (default and blue), Enter, Escape and Space, default and
+// cancel buttons.
 #pragma once
 
-#include "Controls.h"
+#include <array>
+#include <memory>
+
+#include "Graphics.h"
+#include "Project.VCL.AxButtonControl.h"
+#include "Project.VCL.UIStateHelper.h"
 
 namespace Project::VCL {
 
-class TButton : public Gui::TCustomControl {
+class TAxCustomButton : public TAxButtonControl {
 public:
-  explicit TButton(Gui::TComponent* AOwner);
+  explicit TAxCustomButton(Gui::TComponent* AOwner);
+  ~TAxCustomButton() override;
 
-  // The looks of the wizard's forward button.
-  void SetBlueStyle();
+  // Grey frames and black text; blue frames and white text with a dark
+  // blue shadow above. Neither repaints: a caption change does.
   void SetDefualtStyle();
-  bool IsBlueStyle() const { return FBlue; }
+  void SetBlueStyle();
 
-  bool WantsKey(WPARAM AKey) override;
-  // Clicks the button as the user would.
-  void Click() override { Gui::TCustomControl::Click(); }
+  Gui::TColor GetFontColor(TUIControlState AButtonState) const { return FFontColor[size_t(AButtonState)]; }
+  void SetFontColor(TUIControlState AButtonState, Gui::TColor AValue) { FFontColor[size_t(AButtonState)] = AValue; }
+  Gui::TColor GetTextShadowColor(TUIControlState AState) const { return FTextShadowColor[size_t(AState)]; }
+  void SetTextShadowColor(TUIControlState AState, Gui::TColor AValue);
+  TAxTextShadowStyles GetTextShadowStyle(TUIControlState AState) const { return FTextShadowStyle[size_t(AState)]; }
+  void SetTextShadowStyle(TUIControlState AState, TAxTextShadowStyles AValue);
+  int GetTextShadowSize() const { return FTextShadowSize; }
+  void SetTextShadowSize(int AValue);
+  const Gui::TBitmap32& GetButtonImage() const { return *FButtonImage; }
+  void SetButtonImage(const Gui::TBitmap32* AValue);
+  const Gui::TBitmap32& GetIcon() const { return *FIcon; }
+  void SetIcon(const Gui::TBitmap32* AValue);
+  bool GetCancel() const { return FCancel; }
+  void SetCancel(bool AValue) { FCancel = AValue; }
+  bool GetDefault() const { return FDefault; }
+  void SetDefault(bool Value);
+  int GetModalResult() const { return FModalResult; }
+  void SetModalResult(int AValue) { FModalResult = AValue; }
+  // The button reacts to Enter: it has the focus, or it is the default
+  // button while a control that is no button has it.
+  bool GetActive() const { return FActive; }
+  TUIStateHelper& UIMainState() { return *FUIMainState; }
+
+  // With automatic size on, the size follows the caption and the icon.
+  bool GetAutoSize() const { return FAutoSize; }
+  void SetAutoSize(bool AValue);
+  // The size automatic sizing proposes; always true.
+  bool CanAutoSize(int& NewWidth, int& NewHeight);
+
+  void Click() override;
+  bool PreProcessMessage(MSG& AMsg) override;
+  bool CMDialogKey(WPARAM AKey) override;
+  void CMFocusChanged(Gui::TWinControl* AFocused) override;
 
 protected:
-  void Paint() override;
+  void WndProc(Gui::TMessage& AMessage) override;
+  void Paint(const RECT& AClientRect, const RECT& AClipRect) override;
+  void Resize() override;
   void MouseDown(UINT AButton, int AX, int AY) override;
   void MouseUp(UINT AButton, int AX, int AY) override;
-  void MouseEnter() override;
+  void MouseMove(int AX, int AY) override;
   void MouseLeave() override;
-  void KeyDown(WPARAM AKey) override;
   void KeyUp(WPARAM AKey) override;
-  void DoEnter() override;
-  void DoExit() override;
+  void EnabledChanged() override;
+  void FontChanged() override;
+  void TextChanged() override;
+
+  virtual void CalcLayout(const RECT& AItemRect, RECT& AIconRect, RECT& ATextRect);
+  virtual void PaintItem(TUIStateHelper& ASender, Gui::TCanvas& ACanvas, TUIControlState AState, bool AFirstLayer,
+                         uint8_t AOpaque);
+  virtual void DrawCaption(Gui::TCanvas& ACanvas, const RECT& ARect, Gui::TColor ATextColor, int AShadowSize,
+                           Gui::TColor AShadowColor, TAxTextShadowStyles AShadowStyle);
 
 private:
-  bool FBlue = false;
-  bool FPressed = false;   // left button or space held down
-  bool FSpaceDown = false;
+  void LoadStyle(const wchar_t* AResource, const std::array<Gui::TColor, 4>& AFontColor,
+                 TAxTextShadowStyles AShadowStyle, Gui::TColor AShadowColor);
+  void AdjustSize();
+  int CaptionWidth();
+
+  bool FActive = false;
+  std::unique_ptr<Gui::TBitmap32> FButtonImage;
+  bool FCancel = false;
+  bool FDefault = false;
+  std::array<Gui::TColor, 4> FFontColor{};
+  int FTextShadowSize = 1;
+  std::array<TAxTextShadowStyles, 4> FTextShadowStyle{};
+  std::array<Gui::TColor, 4> FTextShadowColor{};
+  std::unique_ptr<Gui::TBitmap32> FIcon;
+  int FModalResult = 0;
+  bool FAutoSize = false;
+  std::unique_ptr<TUIStateHelper> FUIMainState;
+};
+
+// The class the forms use for their buttons.
+class TButton : public TAxCustomButton {
+public:
+  using TAxCustomButton::TAxCustomButton;
 };
 
 }  // namespace Project::VCL

@@ -1,6 +1,7 @@
 // Focus: tab order within a parent, Tab navigation across a form, and the
 // keys the focused control passes on as dialog keys.
 #include <algorithm>
+#include <functional>
 
 #include "Controls.WindowProc.h"
 
@@ -54,7 +55,30 @@ TWinControl* TWinControl::FindNextControl(TWinControl* ACurrent, bool AForward) 
 
 bool TWinControl::PreProcessMessage(MSG&) { return false; }
 bool TWinControl::WantsKey(WPARAM) { return false; }
-bool TWinControl::DialogKey(WPARAM AKey) { return FParent && FParent->DialogKey(AKey); }
+bool TWinControl::DialogKey(WPARAM AKey) {
+  if (FParent) return FParent->DialogKey(AKey);
+  // The form: every control on it, depth first in tab order, until one
+  // takes the key.
+  std::function<bool(const TWinControl*)> offer = [&](const TWinControl* AParent) {
+    for (TWinControl* w : AParent->FTabList)
+      if (w->CMDialogKey(AKey) || offer(w)) return true;
+    return false;
+  };
+  return offer(this);
+}
+
+void TWinControl::NotifyFocusChanged() {
+  TWinControl* root = this;
+  while (root->FParent) root = root->FParent;
+  std::function<void(TWinControl*)> tell = [&](TWinControl* AParent) {
+    for (TWinControl* w : AParent->FTabList) {
+      w->CMFocusChanged(this);
+      tell(w);
+    }
+  };
+  root->CMFocusChanged(this);
+  tell(root);
+}
 
 void TWinControl::DoEnter() {
   if (OnEnter) OnEnter(this);

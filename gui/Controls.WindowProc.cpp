@@ -208,6 +208,7 @@ void TWinControl::WndProc(TMessage& AMessage) {
     case WM_SETFOCUS:
       DefaultHandler(m);
       DoEnter();
+      NotifyFocusChanged();
       return;
     case WM_KILLFOCUS:
       DefaultHandler(m);

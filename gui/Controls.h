@@ -321,8 +321,14 @@ public:
   // Whether the control takes key AKey itself rather than as a dialog key.
   virtual bool WantsKey(WPARAM AKey);
   // A dialog key (Enter, Escape) the focused control did not take; the
-  // default hands it to the parent.
+  // default hands it to the parent, and the control without a parent (the
+  // form) offers it to every control on it (CMDialogKey).
   virtual bool DialogKey(WPARAM AKey);
+  // A dialog key offered by the form, in tab order; true: taken (a default
+  // or cancel button clicks).
+  virtual bool CMDialogKey(WPARAM AKey) { return false; }
+  // Every control on a form hears which control got the focus.
+  virtual void CMFocusChanged(TWinControl* AFocused) {}
 
   TNotifyEvent OnEnter;
   TNotifyEvent OnExit;
@@ -367,6 +373,8 @@ private:
   void InsertControl(TControl* AControl);
   void RemoveControl(TControl* AControl);
   void CreateHandle();
+  // Tells every control on this control's form that this one got the focus.
+  void NotifyFocusChanged();
   void WMPaint(TMessage& AMessage);
   void WMWindowPosChanged(TMessage& AMessage);
   void AlignControls();

@@ -42,6 +42,11 @@ public:
   // form ends the message loop, any other form is hidden.
   void Close();
 
+  // What the button that closed a dialog stands for (0: none); the buttons
+  // with a modal result set it when clicked.
+  int GetModalResult() const { return FModalResult; }
+  void SetModalResult(int AValue) { FModalResult = AValue; }
+
   TNotifyEvent OnCreate;
   TNotifyEvent OnDestroy;
   TCloseEvent OnClose;
@@ -67,6 +72,7 @@ private:
   bool FShowInTaskbar = false;
   int FClientWidth = -1, FClientHeight = -1;
   HWND FLastFocused = nullptr;  // focus to give back on activation
+  int FModalResult = 0;
 };
 
 // The application object: the main form and the message loop.

@@ -49,14 +49,27 @@ install_packages() {
 }
 
 # The decoder only: writing, stdio and the progressive reader are left out,
-# which also keeps zlib's deflate out of the programs. Changing this list
-# changes the stamp, so the next run builds libpng again.
+# which also keeps zlib's deflate out of the programs, and so are the
+# ancillary chunks the pictures do not need (text, profiles, palettes of
+# suggestions, histograms, calibration, times, offsets, resolution): such
+# chunks are skipped. Changing this list changes the stamp, so the next run
+# builds libpng again.
 png_options='option WRITE off
 option STDIO off
 option CONSOLE_IO off
 option PROGRESSIVE_READ off
 option MNG_FEATURES off
-option FLOATING_ARITHMETIC off'
+option FLOATING_ARITHMETIC off
+option READ_TEXT off
+option READ_iCCP off
+option READ_sPLT off
+option READ_hIST off
+option READ_pCAL off
+option READ_sCAL off
+option READ_tIME off
+option READ_oFFs off
+option READ_pHYs off
+option CONVERT_tIME off'
 # No unwind tables in C code: with them the linker keeps every function of
 # each object it loads.
 png_cflags='-ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables -fno-unwind-tables'

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include "GuiTestSupport.h"
+#include "Project.VCL.AxButton.h"
 #include "Project.VCL.Common.h"
+#include "Project.VCL.UIStateHelper.h"
 #include "TestSupport.h"
 #include "uGUILocalizer.h"
 #include "uInstaller.h"
 #include "ufmMain.h"
 #include "ufmPage.LavaSoftWebCompanion.h"
+#include "Velqora.System.Timer.h"
 
 using namespace Gui;
 using Project::VCL::VCLCommon;
@@ -27,6 +30,8 @@ class WizardTest : public Testing::GuiTest {
 protected:
   void SetUp() override {
     VCLCommon::Start();
+    Velqora::Timer::Start();
+    Project::VCL::TUIStateHelper::Start();
     uInstaller::Start();
     GuiTest::SetUp();
   }
@@ -34,6 +39,8 @@ protected:
     GuiTest::TearDown();
     TfmMain::OfferPredicate = SavedPredicate;
     uInstaller::Stop();
+    Project::VCL::TUIStateHelper::Stop();
+    Velqora::Timer::Stop();
     VCLCommon::Stop();
   }
 
@@ -167,7 +174,9 @@ TEST_F(WizardTest, WindowAndFooterHaveTheirFixedGeometry) {
     EXPECT_EQ(next.right, 545 - 15);
     EXPECT_EQ(next.right - next.left, g.NextWidth);
     EXPECT_EQ(form->btnNext->GetCaption(), g.NextCaption);
-    EXPECT_EQ(form->btnNext->IsBlueStyle(), g.CancelShown);
+    // The blue look's white caption on the offer page, black elsewhere.
+    EXPECT_EQ(form->btnNext->GetFontColor(Project::VCL::TUIControlState::uicsNormal),
+              g.CancelShown ? Gui::clWhite : Gui::clBlack);
     EXPECT_EQ(form->btnNext->Font().GetHeight(), -13);
     EXPECT_EQ(IsWindowVisible(form->btnCancel->GetHandle()) != FALSE, g.CancelShown);
     if (g.CancelShown) {
