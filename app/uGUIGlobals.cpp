@@ -1,5 +1,8 @@
 #include "uGUIGlobals.h"
 
+#include "Velqora.Project.ProcessInfo.h"
+#include "Velqora.System.Win.OSInfo.h"
+
 namespace uGUIGlobals {
 
 using namespace Gui;
@@ -14,6 +17,23 @@ TPanel* CreatePageContent(TForm& APage) {
   panel->SetBevelOuter(TBevelCut::bvNone);
   panel->SetShowCaption(false);
   return panel;
+}
+
+bool GUIGlobals::ShowURL(const std::wstring& AURL) {
+  if (AURL.empty()) return false;
+  try {
+    // The address as one quoted argument, its own quotes doubled.
+    std::wstring quoted = L"\"";
+    for (wchar_t c : AURL) {
+      quoted += c;
+      if (c == L'"') quoted += L'"';
+    }
+    quoted += L'"';
+    Velqora::ProcessInfo::CreateProcessAsLUAUser(Velqora::GetDefaultBrowserPath(), quoted);
+    return true;
+  } catch (...) {
+    return false;  // the launcher raised: nothing started, nothing shown
+  }
 }
 
 }  // namespace uGUIGlobals

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "ExtCtrls.h"
 #include "Forms.h"
@@ -20,10 +21,15 @@ enum class TWrapperPages : uint8_t {
 // in place of the page form, which is never shown itself.
 Gui::TPanel* CreatePageContent(Gui::TForm& APage);
 
-// Namespace for GUI operations (opening web pages comes with the offer page).
+// Namespace for GUI operations.
 class GUIGlobals {
 public:
   GUIGlobals() = delete;
+
+  // Opens AURL in the default browser, as the desktop user when the wrapper
+  // runs elevated; does not wait for it. False, with no message, for an
+  // empty address or a browser that cannot be started.
+  static bool ShowURL(const std::wstring& AURL);
 };
 
 }  // namespace uGUIGlobals

@@ -195,6 +195,12 @@ std::wstring ProcessInfo::InnerCommand(const std::wstring& ACmd, const std::wstr
   return inner;
 }
 
+std::wstring ProcessInfo::DirectCommandLine(const std::wstring& ACmd, const std::wstring& AParam) {
+  std::wstring line = L"\"" + ACmd + L"\"";
+  if (!AParam.empty()) line += L" " + AParam;
+  return line;
+}
+
 void ProcessInfo::CreateProcessWithToken(HANDLE AToken, const std::wstring& ACmd, const std::wstring& AParam,
                                          PROCESS_INFORMATION& AProcInfo) {
   for (const wchar_t* privilege : {L"SeImpersonatePrivilege", L"SeIncreaseQuotaPrivilege",
@@ -209,7 +215,7 @@ void ProcessInfo::CreateProcessWithToken(HANDLE AToken, const std::wstring& ACmd
   if (StartWithToken(AToken, processor, arguments, startup, AProcInfo)) return;
   startup = {};
   startup.cb = sizeof(startup);
-  if (StartWithToken(AToken, ACmd, AParam, startup, AProcInfo)) return;
+  if (StartWithToken(AToken, ACmd, DirectCommandLine(ACmd, AParam), startup, AProcInfo)) return;
   throw Exception(Format(L"CreateProcess. Error execute command: \"%0:s %1:s\". Message: %2:s.",
                          {ACmd, AParam, SysErrorMessage(GetLastError())}));
 }

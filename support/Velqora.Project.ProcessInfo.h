@@ -46,6 +46,10 @@ public:
   // doubled), a blank and AParam, whose command operators outside quotes
   // (& | < > ^ ( )) are escaped with ^.
   static std::wstring InnerCommand(const std::wstring& ACmd, const std::wstring& AParam);
+  // The command line of a program started directly (when the command
+  // processor cannot be): ACmd quoted first, as the program's own name, then
+  // a blank and AParam.
+  static std::wstring DirectCommandLine(const std::wstring& ACmd, const std::wstring& AParam);
 
   // Unit start-up and shut-down.
   static void Start();

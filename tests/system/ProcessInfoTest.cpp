@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "Paths.h"
 #include "SystemTestSupport.h"
 #include "UniqueHandle.h"
@@ -71,6 +73,21 @@ TEST(InnerCommand, QuotesTheProgramAndAddsTheParameters) {
   for (const TCase& c : cases) EXPECT_EQ(ProcessInfo::InnerCommand(c.Cmd, c.Param), c.Expected);
 }
 
+// Started directly, the program finds its own name first and the address
+// after it (not the address in place of its name).
+TEST(ProcessInfoCommands, TheDirectStartNamesTheProgramFirst) {
+  const struct {
+    const wchar_t* Cmd;
+    const wchar_t* Param;
+    const wchar_t* Expected;
+  } cases[] = {
+      {L"C:\\Program Files\\Browser\\browser.exe", L"\"http://example.test/a?b=1&c=2\"",
+       L"\"C:\\Program Files\\Browser\\browser.exe\" \"http://example.test/a?b=1&c=2\""},
+      {L"C:\\b.exe", L"", L"\"C:\\b.exe\""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ProcessInfo::DirectCommandLine(c.Cmd, c.Param), c.Expected);
+}
+
 TEST(RegDeleteKeyEx, DeletesWithOrWithoutAView) {
   for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_64KEY), REGSAM(KEY_WOW64_32KEY)}) {
     SCOPED_TRACE(view);
@@ -100,10 +117,7 @@ protected:
     ASSERT_TRUE(CopyFileW(SystemFixture("recorder.exe").c_str(), Program.c_str(), FALSE));
   }
   void TearDown() override {
-    if (Shell) {
-      PostMessageW(Winapi::User32::GetShellWindow(), WM_CLOSE, 0, 0);
-      WaitForSingleObject(Shell.Get(), 10000);
-    }
+    Shell.reset();
     SystemTest::TearDown();
   }
   // What the program recorded, once it has.
@@ -114,20 +128,13 @@ protected:
     return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
   }
   void StartShellWindow() {
-    std::wstring exe = SystemFixture("shell-window.exe");
-    std::wstring command = L"\"" + exe + L"\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    CloseHandle(pi.hThread);
-    Shell.Reset(pi.hProcess);
-    ASSERT_TRUE(Testing::PumpUntil([] { return Winapi::User32::GetShellWindow() != nullptr; }));
+    Shell.emplace();
+    ASSERT_TRUE(Shell->Running());
   }
 
   Testing::TTempFolder Folder;
   std::wstring Program, Record;
-  TUniqueKernelHandle Shell;
+  std::optional<Testing::TShellWindow> Shell;
   const std::wstring Address = L"http://example.test/page?a=1&b=2";
 };
 

@@ -7,11 +7,41 @@
 
 #include "SystemUnitsTest.h"
 #include "TestSupport.h"
+#include "UniqueHandle.h"
+#include "Velqora.Winapi.User32.h"
 
 namespace Testing {
 
 inline std::wstring SystemFixture(const char* AName) {
   return BuildPath((std::string(BOUNTIQ_SYSTEM_FIXTURES "/") + AName).c_str());
 }
+
+// The desktop's shell window while it lives (the fixture program that
+// makes one): programs started as the desktop user take its owner's token.
+class TShellWindow {
+public:
+  TShellWindow() {
+    std::wstring exe = SystemFixture("shell-window.exe");
+    std::wstring command = L"\"" + exe + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+    CloseHandle(pi.hThread);
+    FProcess.Reset(pi.hProcess);
+    PumpUntil([] { return Velqora::Winapi::User32::GetShellWindow() != nullptr; });
+  }
+  ~TShellWindow() {
+    if (!FProcess) return;
+    PostMessageW(Velqora::Winapi::User32::GetShellWindow(), WM_CLOSE, 0, 0);
+    WaitForSingleObject(FProcess.Get(), 10000);
+  }
+  TShellWindow(const TShellWindow&) = delete;
+  TShellWindow& operator=(const TShellWindow&) = delete;
+  bool Running() const { return FProcess && Velqora::Winapi::User32::GetShellWindow() != nullptr; }
+
+private:
+  Velqora::TUniqueKernelHandle FProcess;
+};
 
 }  // namespace Testing
