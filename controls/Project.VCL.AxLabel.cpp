@@ -406,6 +406,7 @@ void TAxCustomLabel::WndProc(Gui::TMessage& AMessage) {
 
 void TAxCustomLabel::FontChanged() {
   TAxCustomControl::FontChanged();
+  if (FComponentState.Contains(Gui::csDestroying)) return;
   FHtmlDrawer->Font() = ToHTMLFont(Font());
   AdjustBounds();
   Invalidate();

@@ -245,6 +245,28 @@ TEST_F(AxLabelTest, ReleasingOverAnotherLinkMovesTheFocusButDoesNotClick) {
   EXPECT_EQ(l->FocusedLinkID(), 3);
 }
 
+TEST_F(AxLabelTest, AMoveWithShiftHeldKeepsTheHoveredLink) {
+  TProbeLabel* l = NewLabel({10, 10, 300, 30}, TAxLabelDisplayStyle::ldsHTML, ThreeLinks);
+  Form.Show();
+  MouseTo(*l, LinkCentre(*l, L"a"));
+  ASSERT_TRUE(PumpUntil([&] { return l->OverLinkID() == 1; }));
+  auto shift = [](bool ADown) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = VK_SHIFT;
+    input.ki.dwFlags = ADown ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &input, sizeof(input));
+  };
+  shift(true);
+  ASSERT_TRUE(PumpUntil([] { return GetKeyState(VK_SHIFT) < 0; }));
+  MouseTo(*l, LinkCentre(*l, L"c"));
+  EXPECT_EQ(l->OverLinkID(), 1);
+  shift(false);
+  ASSERT_TRUE(PumpUntil([] { return GetKeyState(VK_SHIFT) >= 0; }));
+  MouseTo(*l, LinkCentre(*l, L"b"));
+  EXPECT_EQ(l->OverLinkID(), 2);
+}
+
 TEST_F(AxLabelTest, AHoveredLinkIsDrawnInTheHoverFontsColour) {
   TProbeLabel* l = NewLabel({10, 10, 300, 40}, TAxLabelDisplayStyle::ldsHTML, L"<a href=\"x\">HHHHHH</a>");
   // Without smoothing every glyph pixel has the text colour.
