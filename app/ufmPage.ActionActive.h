@@ -3,6 +3,7 @@
 
 #include "ExtCtrls.h"
 #include "Forms.h"
+#include "Project.VCL.AxLabel.h"
 
 namespace ufmPage::ActionActive {
 
@@ -12,9 +13,21 @@ public:
   ~TfmPageActionActive() override;
 
   Gui::TPanel* pnContent;
+  Project::VCL::TLabel* lbCaption;
+  Gui::TImage* imgLogo;
+  Gui::TPanel* pnInfo;
+  Gui::TImage* imgNoViruses;
+  Gui::TImage* imgNoAdware;
+  Gui::TImage* imgNoSpyware;
+  Project::VCL::TLabel* lbNoViruses;
+  Project::VCL::TLabel* lbNoAdware;
+  Project::VCL::TLabel* lbNoSpyware;
+  Gui::TShape* shDelim;
+  Project::VCL::TLabel* lbFooter;
 
 private:
   void FormCreate(Gui::TComponent* Sender);
+  void pnInfoResize(Gui::TComponent* Sender);
 };
 
 }  // namespace ufmPage::ActionActive

@@ -8,6 +8,8 @@
 #include "uGUILocalizer.h"
 #include "uInstaller.h"
 #include "ufmMain.h"
+#include "Utf.h"
+#include "ufmPage.ActionActive.h"
 #include "ufmPage.LavaSoftWebCompanion.h"
 #include "Velqora.System.Timer.h"
 
@@ -240,6 +242,71 @@ TEST_F(WizardTest, FreeingTheMainFormFreesThePageWithItsPanel) {
   delete form;
   EXPECT_FALSE(IsWindow(panelWnd));
   EXPECT_EQ(App->ComponentCount(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The welcome page as its layout places it, read from the real windows.
+TEST_F(WizardTest, TheWelcomePageStacksItsPartsAndCentresTheBadges) {
+  TfmMain* form = Open(false);
+  Gui::TPanel* content = nullptr;
+  for (int i = 0; i < form->ControlCount(); ++i)
+    if (form->GetControl(i)->GetName() == L"pnContent") content = dynamic_cast<Gui::TPanel*>(form->GetControl(i));
+  ASSERT_NE(content, nullptr);
+  auto page = dynamic_cast<ufmPage::ActionActive::TfmPageActionActive*>(content->GetOwner());
+  ASSERT_NE(page, nullptr);
+  auto bounds = [](Gui::TControl* AControl) {
+    return RECT{AControl->GetLeft(), AControl->GetTop(), AControl->GetLeft() + AControl->GetWidth(),
+                AControl->GetTop() + AControl->GetHeight()};
+  };
+  // Stacked from the top: left and right margins, the gap to the part above,
+  // the height where the layout fixes it.
+  struct TPart {
+    const char* Name;
+    Gui::TControl* Control;
+    int Left, Gap, Right, Height;  // Height 0: follows the text
+  };
+  const TPart parts[] = {
+      {"caption", page->lbCaption, 35, 21, 35, 0}, {"logo", page->imgLogo, 35, 12, 35, 32},
+      {"badges", page->pnInfo, 35, 28, 35, 121},   {"delimiter", page->shDelim, 110, 19, 110, 1},
+      {"footer", page->lbFooter, 35, 18, 35, 0},
+  };
+  int above = 0;
+  for (const TPart& p : parts) {
+    SCOPED_TRACE(p.Name);
+    RECT r = bounds(p.Control);
+    EXPECT_EQ(r.left, p.Left);
+    EXPECT_EQ(r.right, 545 - p.Right);
+    EXPECT_EQ(r.top, above + p.Gap);
+    if (p.Height)
+      EXPECT_EQ(r.bottom - r.top, p.Height);
+    else
+      EXPECT_GT(r.bottom - r.top, 10);
+    above = r.bottom;
+  }
+  // The badges at 77, 194 and 311, each label centred under its badge.
+  struct TBadge {
+    Gui::TImage* Image;
+    Project::VCL::TLabel* Label;
+    int Left;
+    const wchar_t* Text;
+  };
+  const TBadge badges[] = {{page->imgNoViruses, page->lbNoViruses, 77, L"NO VIRUSES"},
+                           {page->imgNoAdware, page->lbNoAdware, 194, L"NO ADWARE"},
+                           {page->imgNoSpyware, page->lbNoSpyware, 311, L"NO SPYWARE"}};
+  for (const TBadge& b : badges) {
+    SCOPED_TRACE(Velqora::WideToUtf8(b.Text));
+    EXPECT_EQ(bounds(b.Image).left, b.Left);
+    EXPECT_EQ(bounds(b.Image).top, 0);
+    EXPECT_EQ(b.Image->GetWidth(), 86);
+    EXPECT_EQ(b.Label->GetCaption(), b.Text);
+    EXPECT_EQ(b.Label->GetTop(), 99);
+    EXPECT_EQ(b.Label->GetLeft(), b.Left + (86 - b.Label->GetWidth()) / 2);
+    EXPECT_GT(b.Label->GetWidth(), 10);
+  }
+  EXPECT_EQ(page->lbCaption->GetCaption(), uGUILocalizer::sWelcomeCaption);
 }
 
 }  // namespace
