@@ -21,6 +21,45 @@ TfmPageLavaSoftWebCompanion::TfmPageLavaSoftWebCompanion(TComponent* AOwner) : T
   SetName(L"fmPageLavaSoftWebCompanion");
   pnContent = uGUIGlobals::CreatePageContent(*this);
   pnContent->SetColor(clWhite);
+  auto panel = [this](TWinControl* AParent, const wchar_t* AName, TAlign AAlign, TBevelEdges AEdges) {
+    auto p = new TPanel(this);
+    p->SetName(AName);
+    p->SetParent(AParent);
+    p->SetAlign(AAlign);
+    p->SetAlignWithMargins(true);
+    p->SetBevelOuter(TBevelCut::bvFlat);
+    p->SetBevelEdges(AEdges);
+    p->SetShowCaption(false);
+    return p;
+  };
+  pnHeader = panel(pnContent, L"pnHeader", TAlign::alTop, beLeft | beTop | beRight);
+  pnHeader->SetMargins(25, 15, 25, 0);
+  pnHeader->SetHeight(25);
+  lbCaption = new Project::VCL::TLabel(this);
+  lbCaption->SetName(L"lbCaption");
+  lbCaption->SetParent(pnHeader);
+  lbCaption->SetAlign(TAlign::alClient);
+  lbCaption->SetAlignWithMargins(true);
+  lbCaption->SetMargins(15, 0, 15, 0);
+  Panel1 = panel(pnContent, L"Panel1", TAlign::alClient, beAll);
+  Panel1->SetMargins(25, 0, 25, 15);
+  Panel1->SetParentColor(true);
+  // The six labels stacked in the box, 15 from its sides.
+  auto stacked = [this](const wchar_t* AName, int AGap) {
+    auto label = new Project::VCL::TLabel(this);
+    label->SetName(AName);
+    label->SetParent(Panel1);
+    label->SetAlign(TAlign::alTop);
+    label->SetAlignWithMargins(true);
+    label->SetMargins(15, AGap, 15, 0);
+    return label;
+  };
+  lbSeeBelow = stacked(L"lbSeeBelow", 10);
+  lbSeeBelowInfo = stacked(L"lbSeeBelowInfo", 10);
+  lbSeeBelowItem1 = stacked(L"lbSeeBelowItem1", 5);
+  lbSeeBelowItem2 = stacked(L"lbSeeBelowItem2", 5);
+  lbLearnMore = stacked(L"lbLearnMore", 10);
+  lbPrivacyPolicy = stacked(L"lbPrivacyPolicy", 10);
   OnCreate = [this](TComponent* Sender) { FormCreate(Sender); };
   DoCreate();
 }
@@ -28,11 +67,53 @@ TfmPageLavaSoftWebCompanion::TfmPageLavaSoftWebCompanion(TComponent* AOwner) : T
 TfmPageLavaSoftWebCompanion::~TfmPageLavaSoftWebCompanion() = default;
 
 void TfmPageLavaSoftWebCompanion::FormCreate(TComponent*) {
+  using Project::VCL::TAxLabelDisplayStyle;
+  using Project::VCL::TLabel;
   SetFont(Project::VCL::VCLCommon::DefaultFont());
-  // The texts the page shows come with its labels; the variant is chosen
-  // here already, and the installer runs get their values.
+  pnHeader->SetColor(Gui::RGBColor(240, 240, 240));
+  lbCaption->SetLayout(Project::VCL::TTextLayout::vbaCenter);
+  lbCaption->Font().SetHeight(-13);
+  lbSeeBelow->Font().SetHeight(-13);
+  lbSeeBelow->Font().SetStyle(Gui::fsBold);
+  for (TLabel* label : {lbCaption, lbSeeBelow, lbSeeBelowInfo, lbSeeBelowItem1, lbSeeBelowItem2, lbLearnMore,
+                        lbPrivacyPolicy})
+    label->SetDisplayStyle(TAxLabelDisplayStyle::ldsHTML);
+  for (TLabel* label : {lbSeeBelow, lbSeeBelowInfo, lbSeeBelowItem1, lbSeeBelowItem2, lbLearnMore, lbPrivacyPolicy})
+    label->OnLinkClick = [this](TComponent* Sender, const std::wstring& ALinkID) { LabelLinkClick(Sender, ALinkID); };
+  // Wrapped in the box's width, as high as their text.
+  for (TLabel* label : {lbSeeBelowInfo, lbSeeBelowItem1, lbSeeBelowItem2, lbLearnMore, lbPrivacyPolicy}) {
+    label->SetWordWrap(true);
+    label->SetAutoHeight(true);
+  }
+  // The variant is chosen here, and the installer runs get their values.
   Texts = ChooseOfferTexts();
+  lbCaption->SetCaption(Texts.Heading);
+  lbSeeBelow->SetCaption(uGUILocalizer::sOfferSeeBelow);
+  lbSeeBelowInfo->SetCaption(uGUILocalizer::sOfferInfo);
+  lbSeeBelowItem1->SetCaption(uGUILocalizer::sOfferItem1);
+  lbSeeBelowItem2->SetCaption(uGUILocalizer::sOfferItem2);
+  lbLearnMore->SetCaption(Velqora::Format(Texts.LearnMore, {L"LearnMore"}));
+  lbPrivacyPolicy->SetCaption(Velqora::Format(uGUILocalizer::sOfferTerms, {L"Terms", L"PrivacyPolicy"}));
   ComputeOfferRunValues();
+}
+
+void TfmPageLavaSoftWebCompanion::LabelLinkClick(TComponent*, const std::wstring& ALinkID) {
+  const std::pair<const wchar_t*, const wchar_t*> links[] = {{L"LearnMore", uGUILocalizer::sURLLearnMore},
+                                                            {L"Terms", uGUILocalizer::sURLTerms},
+                                                            {L"PrivacyPolicy", uGUILocalizer::sURLPrivacy}};
+  // ASCII letters without regard to case, whatever the user's locale.
+  auto same = [](const std::wstring& A, const wchar_t* B) {
+    auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? wchar_t(c + 32) : c; };
+    size_t i = 0;
+    for (; i < A.size() && B[i]; ++i)
+      if (lower(A[i]) != lower(B[i])) return false;
+    return i == A.size() && !B[i];
+  };
+  for (auto [id, url] : links)
+    if (same(ALinkID, id)) {
+      uGUIGlobals::GUIGlobals::ShowURL(url);
+      return;
+    }
 }
 
 // ---- the partner's targeting ----

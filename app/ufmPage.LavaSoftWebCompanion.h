@@ -7,6 +7,7 @@
 
 #include "ExtCtrls.h"
 #include "Forms.h"
+#include "Project.VCL.AxLabel.h"
 
 namespace ufmPage::LavaSoftWebCompanion {
 
@@ -22,8 +23,22 @@ public:
   ~TfmPageLavaSoftWebCompanion() override;
 
   Gui::TPanel* pnContent;
+  Gui::TPanel* pnHeader;  // the box's grey title strip
+  Project::VCL::TLabel* lbCaption;
+  Gui::TPanel* Panel1;  // the framed box
+  Project::VCL::TLabel* lbSeeBelow;
+  Project::VCL::TLabel* lbSeeBelowInfo;
+  Project::VCL::TLabel* lbSeeBelowItem1;
+  Project::VCL::TLabel* lbSeeBelowItem2;
+  Project::VCL::TLabel* lbLearnMore;
+  Project::VCL::TLabel* lbPrivacyPolicy;
   // The variant's heading and learn-more paragraph, chosen at creation.
   TOfferTexts Texts{};
+
+  // Opens the address behind a link's identifier ("LearnMore", "Terms",
+  // "PrivacyPolicy", in any letter case) in the default browser; any other
+  // identifier does nothing.
+  void LabelLinkClick(Gui::TComponent* Sender, const std::wstring& ALinkID);
 
 private:
   void FormCreate(Gui::TComponent* Sender);

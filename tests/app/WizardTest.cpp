@@ -310,3 +310,49 @@ TEST_F(WizardTest, TheWelcomePageStacksItsPartsAndCentresTheBadges) {
 }
 
 }  // namespace
+
+namespace {
+
+// The offer page's framed box with its grey title strip, and the six labels
+// stacked in it, each wrapped label pushing the next one down.
+TEST_F(WizardTest, TheOfferPageStacksItsLabelsInTheFramedBox) {
+  TfmMain* form = Open(true);
+  Testing::ClickWindow(form->btnNext->GetHandle());
+  ASSERT_TRUE(PumpUntil([&] { return form->GetCurrentPage() == TWrapperPages::wpGetOffer; }));
+  Gui::TPanel* content = nullptr;
+  for (int i = 0; i < form->ControlCount(); ++i)
+    if (form->GetControl(i)->GetName() == L"pnContent") content = dynamic_cast<Gui::TPanel*>(form->GetControl(i));
+  ASSERT_NE(content, nullptr);
+  auto page = dynamic_cast<ufmPage::LavaSoftWebCompanion::TfmPageLavaSoftWebCompanion*>(content->GetOwner());
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->pnHeader->GetLeft(), 25);
+  EXPECT_EQ(page->pnHeader->GetTop(), 15);
+  EXPECT_EQ(page->pnHeader->GetWidth(), 545 - 50);
+  EXPECT_EQ(page->pnHeader->GetHeight(), 25);
+  EXPECT_EQ(page->Panel1->GetLeft(), 25);
+  EXPECT_EQ(page->Panel1->GetTop(), 40);
+  EXPECT_EQ(page->Panel1->GetWidth(), 545 - 50);
+  EXPECT_EQ(page->Panel1->GetTop() + page->Panel1->GetHeight(), 330 - 15);
+  const struct {
+    const char* Name;
+    Project::VCL::TLabel* Label;
+    int Gap;
+  } labels[] = {{"see below", page->lbSeeBelow, 10},     {"info", page->lbSeeBelowInfo, 10},
+                {"item 1", page->lbSeeBelowItem1, 5},    {"item 2", page->lbSeeBelowItem2, 5},
+                {"learn more", page->lbLearnMore, 10},   {"terms", page->lbPrivacyPolicy, 10}};
+  int above = 0;
+  for (const auto& l : labels) {
+    SCOPED_TRACE(l.Name);
+    EXPECT_EQ(l.Label->GetLeft(), 15);
+    EXPECT_EQ(l.Label->GetWidth(), 545 - 50 - 30);
+    EXPECT_EQ(l.Label->GetTop(), above + l.Gap);
+    EXPECT_GT(l.Label->GetHeight(), 10);
+    EXPECT_FALSE(l.Label->IsCaptionCutting());
+    above = l.Label->GetTop() + l.Label->GetHeight();
+  }
+  // The long paragraphs wrap: taller than one line of the short heading.
+  EXPECT_GT(page->lbLearnMore->GetHeight(), page->lbSeeBelow->GetHeight());
+  EXPECT_TRUE(page->lbLearnMore->GetTabStop());  // it has a link
+}
+
+}  // namespace
