@@ -248,6 +248,13 @@ TEST_F(WizardTest, FreeingTheMainFormFreesThePageWithItsPanel) {
 
 namespace {
 
+// The colour at client point (AX, AY) of AWnd as it is on screen.
+uint32_t ClientPixel(HWND AWnd, int AX, int AY) {
+  Velqora::TWindowDC dc(AWnd);
+  COLORREF c = GetPixel(dc.Get(), AX, AY);
+  return Testing::Rgb(GetRValue(c), GetGValue(c), GetBValue(c));
+}
+
 // The welcome page as its layout places it, read from the real windows.
 TEST_F(WizardTest, TheWelcomePageStacksItsPartsAndCentresTheBadges) {
   TfmMain* form = Open(false);
@@ -307,6 +314,14 @@ TEST_F(WizardTest, TheWelcomePageStacksItsPartsAndCentresTheBadges) {
     EXPECT_GT(b.Label->GetWidth(), 10);
   }
   EXPECT_EQ(page->lbCaption->GetCaption(), uGUILocalizer::sWelcomeCaption);
+
+  // Colours on screen: the main window's blue behind the page, the white
+  // delimiter line.
+  const RECT line = bounds(page->shDelim);
+  HWND wnd = form->GetHandle();
+  EXPECT_TRUE(PumpUntil([&] { return ClientPixel(wnd, 5, 5) == Testing::Rgb(45, 169, 211); }));
+  EXPECT_EQ(ClientPixel(wnd, (line.left + line.right) / 2, line.top), Testing::Rgb(255, 255, 255));
+  EXPECT_EQ(ClientPixel(wnd, (line.left + line.right) / 2, line.top - 2), Testing::Rgb(45, 169, 211));
 }
 
 }  // namespace
@@ -353,6 +368,14 @@ TEST_F(WizardTest, TheOfferPageStacksItsLabelsInTheFramedBox) {
   // The long paragraphs wrap: taller than one line of the short heading.
   EXPECT_GT(page->lbLearnMore->GetHeight(), page->lbSeeBelow->GetHeight());
   EXPECT_TRUE(page->lbLearnMore->GetTabStop());  // it has a link
+
+  // Colours on screen: the grey strip beside its caption, the white box,
+  // the white page around them.
+  HWND wnd = form->GetHandle();
+  const int stripY = page->pnHeader->GetTop() + 12;
+  EXPECT_TRUE(PumpUntil([&] { return ClientPixel(wnd, 25 + 6, stripY) == Testing::Rgb(240, 240, 240); }));
+  EXPECT_EQ(ClientPixel(wnd, 25 + 6, page->Panel1->GetTop() + 6), Testing::Rgb(255, 255, 255));
+  EXPECT_EQ(ClientPixel(wnd, 10, 10), Testing::Rgb(255, 255, 255));
 }
 
 }  // namespace
