@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "Project.VCL.CanvasHelper.h"
@@ -43,35 +44,25 @@ TAxHTMLFontCache::TEntry& TAxHTMLFontCache::Find(const THTMLFont& AFont) {
     }
   if (FEntries.size() == Capacity) FEntries.pop_back();
 
-  LOGFONTW lf{};
-  lf.lfHeight = AFont.Height;
-  lf.lfWeight = (AFont.Style & Gui::fsBold) ? FW_BOLD : FW_NORMAL;
-  lf.lfItalic = (AFont.Style & Gui::fsItalic) != 0;
-  lf.lfUnderline = (AFont.Style & Gui::fsUnderline) != 0;
-  lf.lfStrikeOut = (AFont.Style & Gui::fsStrikeOut) != 0;
-  lf.lfCharSet = DEFAULT_CHARSET;
-  lf.lfQuality = AFont.Quality;
-  const size_t n = std::min<size_t>(AFont.Name.size(), LF_FACESIZE - 1);
-  std::memcpy(lf.lfFaceName, AFont.Name.data(), n * sizeof(wchar_t));
   TEntry entry;
   entry.Font = AFont;
-  entry.Handle.Reset(CreateFontIndirectW(&lf));
+  entry.Handle = std::make_unique<Gui::TFont>();
+  entry.Handle->SetName(std::wstring(AFont.Name.begin(), AFont.Name.end()));
+  entry.Handle->SetHeight(AFont.Height);
+  entry.Handle->SetStyle(AFont.Style);
+  entry.Handle->SetQuality(Gui::TFontQuality(AFont.Quality));
   FEntries.insert(FEntries.begin(), std::move(entry));
   return FEntries[0];
 }
 
-HFONT TAxHTMLFontCache::Handle(const THTMLFont& AFont) {
-  TEntry& entry = Find(AFont);
-  // Without a font object of its own the text goes in the system's.
-  return entry.Handle ? entry.Handle.Get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-}
+HFONT TAxHTMLFontCache::Handle(const THTMLFont& AFont) { return Find(AFont).Handle->GetHandle(); }
 
 const THTMLTextMetric& TAxHTMLFontCache::Metric(HDC ADC, const THTMLFont& AFont) {
   TEntry& entry = Find(AFont);
   if (!entry.HasMetric) {
     OUTLINETEXTMETRICW otm;
     std::memset(&otm, 0, sizeof(otm));
-    Velqora::TSelectObject font(ADC, entry.Handle ? entry.Handle.Get() : GetStockObject(DEFAULT_GUI_FONT));
+    Velqora::TSelectObject font(ADC, entry.Handle->GetHandle());
     if (!GetOutlineTextMetricsW(ADC, sizeof(otm), &otm)) std::memset(&otm, 0, sizeof(otm));
     const TEXTMETRICW& tm = otm.otmTextMetrics;
     entry.Metric = {int32_t(tm.tmHeight), int32_t(tm.tmAscent), int32_t(tm.tmDescent), int32_t(tm.tmInternalLeading),

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <vector>
 
 #include "Graphics.h"
@@ -29,7 +30,7 @@ public:
 private:
   struct TEntry {
     THTMLFont Font;
-    Velqora::TUniqueFont Handle;
+    std::unique_ptr<Gui::TFont> Handle;  // makes the font object
     bool HasMetric = false;
     THTMLTextMetric Metric;
   };
