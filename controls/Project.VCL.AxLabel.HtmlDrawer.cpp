@@ -472,17 +472,23 @@ int32_t TAxHTMLDrawer::LineAscent(const TAxHTMLDrawerItemLine& ALine) const {
   return ascent > 0 ? ascent : FTextMetricDefault.tmAscent;
 }
 
-int32_t TAxHTMLDrawer::LineMetrics(const TAxHTMLDrawerItemLine& ALine) const {
-  int32_t metrics = 0;
+// The greatest (otmMacAscent - otmAscent) of the line's text runs, at
+// least 0: the line metrics and the extra ascent differ only in what stands
+// in when it is 0.
+int32_t TAxHTMLDrawer::RunsExtraAscent(const TAxHTMLDrawerItemLine& ALine) {
+  int32_t extra = 0;
   for (const auto& item : ALine)
-    if (!item->IsDivider()) metrics = std::max(metrics, item->FTextMetric.otmMacAscent - item->FTextMetric.otmAscent);
+    if (!item->IsDivider()) extra = std::max(extra, item->FTextMetric.otmMacAscent - item->FTextMetric.otmAscent);
+  return extra;
+}
+
+int32_t TAxHTMLDrawer::LineMetrics(const TAxHTMLDrawerItemLine& ALine) const {
+  const int32_t metrics = RunsExtraAscent(ALine);
   return metrics > 0 ? metrics : FTextMetricDefault.tmInternalLeading;
 }
 
 int32_t TAxHTMLDrawer::ExtraAscent(const TAxHTMLDrawerItemLine& ALine) const {
-  int32_t extra = 0;
-  for (const auto& item : ALine)
-    if (!item->IsDivider()) extra = std::max(extra, item->FTextMetric.otmMacAscent - item->FTextMetric.otmAscent);
+  const int32_t extra = RunsExtraAscent(ALine);
   return extra > 0 ? extra : FTextMetricDefault.tmAscent - FTextMetricDefault.otmAscent;
 }
 

@@ -280,6 +280,7 @@ private:
 
   TLineMeasure LineSize(const TAxHTMLDrawerItemLine& ALine) const;
   int32_t LineAscent(const TAxHTMLDrawerItemLine& ALine) const;
+  static int32_t RunsExtraAscent(const TAxHTMLDrawerItemLine& ALine);
   int32_t LineMetrics(const TAxHTMLDrawerItemLine& ALine) const;
   int32_t ExtraAscent(const TAxHTMLDrawerItemLine& ALine) const;
   int32_t ExtraDescent(const TAxHTMLDrawerItemLine& ALine) const;
