@@ -248,13 +248,6 @@ TEST_F(WizardTest, FreeingTheMainFormFreesThePageWithItsPanel) {
 
 namespace {
 
-// The colour at client point (AX, AY) of AWnd as it is on screen.
-uint32_t ClientPixel(HWND AWnd, int AX, int AY) {
-  Velqora::TWindowDC dc(AWnd);
-  COLORREF c = GetPixel(dc.Get(), AX, AY);
-  return Testing::Rgb(GetRValue(c), GetGValue(c), GetBValue(c));
-}
-
 // The welcome page as its layout places it, read from the real windows.
 TEST_F(WizardTest, TheWelcomePageStacksItsPartsAndCentresTheBadges) {
   TfmMain* form = Open(false);
@@ -319,9 +312,9 @@ TEST_F(WizardTest, TheWelcomePageStacksItsPartsAndCentresTheBadges) {
   // delimiter line.
   const RECT line = bounds(page->shDelim);
   HWND wnd = form->GetHandle();
-  EXPECT_TRUE(PumpUntil([&] { return ClientPixel(wnd, 5, 5) == Testing::Rgb(45, 169, 211); }));
-  EXPECT_EQ(ClientPixel(wnd, (line.left + line.right) / 2, line.top), Testing::Rgb(255, 255, 255));
-  EXPECT_EQ(ClientPixel(wnd, (line.left + line.right) / 2, line.top - 2), Testing::Rgb(45, 169, 211));
+  EXPECT_TRUE(PumpUntil([&] { return Testing::ScreenPixel(wnd, 5, 5) == Testing::Rgb(45, 169, 211); }));
+  EXPECT_EQ(Testing::ScreenPixel(wnd, (line.left + line.right) / 2, line.top), Testing::Rgb(255, 255, 255));
+  EXPECT_EQ(Testing::ScreenPixel(wnd, (line.left + line.right) / 2, line.top - 2), Testing::Rgb(45, 169, 211));
 }
 
 }  // namespace
@@ -373,9 +366,9 @@ TEST_F(WizardTest, TheOfferPageStacksItsLabelsInTheFramedBox) {
   // the white page around them.
   HWND wnd = form->GetHandle();
   const int stripY = page->pnHeader->GetTop() + 12;
-  EXPECT_TRUE(PumpUntil([&] { return ClientPixel(wnd, 25 + 6, stripY) == Testing::Rgb(240, 240, 240); }));
-  EXPECT_EQ(ClientPixel(wnd, 25 + 6, page->Panel1->GetTop() + 6), Testing::Rgb(255, 255, 255));
-  EXPECT_EQ(ClientPixel(wnd, 10, 10), Testing::Rgb(255, 255, 255));
+  EXPECT_TRUE(PumpUntil([&] { return Testing::ScreenPixel(wnd, 25 + 6, stripY) == Testing::Rgb(240, 240, 240); }));
+  EXPECT_EQ(Testing::ScreenPixel(wnd, 25 + 6, page->Panel1->GetTop() + 6), Testing::Rgb(255, 255, 255));
+  EXPECT_EQ(Testing::ScreenPixel(wnd, 10, 10), Testing::Rgb(255, 255, 255));
 }
 
 }  // namespace

@@ -53,4 +53,11 @@ struct TRenderTarget {
 // 0xRRGGBB of a colour given as red, green, blue.
 constexpr uint32_t Rgb(uint8_t R, uint8_t G, uint8_t B) { return uint32_t(R) << 16 | uint32_t(G) << 8 | B; }
 
+// The colour at client point (AX, AY) of AWnd as it is on screen.
+inline uint32_t ScreenPixel(HWND AWnd, int AX, int AY) {
+  Velqora::TWindowDC dc(AWnd);
+  COLORREF c = GetPixel(dc.Get(), AX, AY);
+  return Rgb(GetRValue(c), GetGValue(c), GetBValue(c));
+}
+
 }  // namespace Testing

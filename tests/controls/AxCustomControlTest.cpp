@@ -172,13 +172,6 @@ TEST_F(AxCustomControlTest, ATransparentControlShowsItsParentAndTheGraphicSiblin
   EXPECT_EQ(target.Pixel(0, 0), 0u);
 }
 
-// The colour at client point (AX, AY) of AWnd as it is on screen.
-uint32_t ScreenPixel(HWND AWnd, int AX, int AY) {
-  Velqora::TWindowDC dc(AWnd);
-  COLORREF c = GetPixel(dc.Get(), AX, AY);
-  return Rgb(GetRValue(c), GetGValue(c), GetBValue(c));
-}
-
 TEST_F(AxCustomControlTest, OnScreenTheBackgroundAndTheContentShowThroughEitherPaintPath) {
   const struct {
     const char* Name;
