@@ -43,13 +43,7 @@ protected:
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, Key, nullptr, REG_SZ, ACommand.c_str(),
                     DWORD((ACommand.size() + 1) * sizeof(wchar_t)));
   }
-  std::wstring Recorded(DWORD ATimeoutMs) {
-    if (!Testing::PumpUntil([&] { return Testing::FileExists(Record) && !Testing::ReadBytes(Record).empty(); },
-                            ATimeoutMs))
-      return L"";
-    std::string bytes = Testing::ReadBytes(Record);
-    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-  }
+  std::wstring Recorded(DWORD ATimeoutMs) { return Testing::Recorded(Record, ATimeoutMs); }
 
   static constexpr const wchar_t* Key = L"Software\\Classes\\http\\shell\\open\\command";
   Testing::TTempFolder Folder;

@@ -121,12 +121,7 @@ protected:
     SystemTest::TearDown();
   }
   // What the program recorded, once it has.
-  std::wstring Recorded() {
-    if (!Testing::PumpUntil([&] { return Testing::FileExists(Record) && !Testing::ReadBytes(Record).empty(); }))
-      return L"(nothing recorded)";
-    std::string bytes = Testing::ReadBytes(Record);
-    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-  }
+  std::wstring Recorded() { return Testing::Recorded(Record); }
   void StartShellWindow() {
     Shell.emplace();
     ASSERT_TRUE(Shell->Running());

@@ -16,6 +16,14 @@ inline std::wstring SystemFixture(const char* AName) {
   return BuildPath((std::string(BOUNTIQ_SYSTEM_FIXTURES "/") + AName).c_str());
 }
 
+// What the fixture program "recorder.exe" wrote into ARecord (its command
+// line, UTF-16), once it has; empty when nothing came within ATimeoutMs.
+inline std::wstring Recorded(const std::wstring& ARecord, DWORD ATimeoutMs = 10000) {
+  if (!PumpUntil([&] { return FileExists(ARecord) && !ReadBytes(ARecord).empty(); }, ATimeoutMs)) return L"";
+  std::string bytes = ReadBytes(ARecord);
+  return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+}
+
 // The desktop's shell window while it lives (the fixture program that
 // makes one): programs started as the desktop user take its owner's token.
 class TShellWindow {
