@@ -72,26 +72,37 @@ void TWinControl::EnableAlign() {
 
 void TWinControl::AlignControls() {
   if (ControlState.Contains(csAligning)) return;
-  RECT client = GetClientRect();
-  client.left += FPadding.Left;
-  client.top += FPadding.Top;
-  client.right -= FPadding.Right;
-  client.bottom -= FPadding.Bottom;
-  std::vector<TControl*> children(FControls);
-  std::vector<TAlignItem> items;
-  items.reserve(children.size());
-  for (const TControl* c : children)
-    items.push_back({c->FAlign, c->FVisible, c->FAlignWithMargins, c->FMargins, c->GetBoundsRect()});
-  AlignBounds(client, items);
   // Moving a child asks this control to align again: not while it aligns.
   ControlState |= csAligning;
   auto aligned = Velqora::ScopeExit([this] { ControlState -= csAligning; });
-  for (TAlign align : AlignOrder) {  // moved in the order they were laid out
-    for (size_t i = 0; i < children.size(); ++i) {
-      if (items[i].Align != align || !items[i].Visible) continue;
-      const RECT& r = items[i].Bounds;
-      children[i]->SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
+  // A child placed may change what the placement reads: its own height (a
+  // label that wraps in the width it was given) or, from its OnResize, its
+  // neighbours' sizes and margins. The placement repeats until it holds,
+  // a bounded number of times.
+  for (int pass = 0; pass < MaxAlignPasses; ++pass) {
+    RECT client = GetClientRect();
+    client.left += FPadding.Left;
+    client.top += FPadding.Top;
+    client.right -= FPadding.Right;
+    client.bottom -= FPadding.Bottom;
+    std::vector<TControl*> children(FControls);
+    std::vector<TAlignItem> items;
+    items.reserve(children.size());
+    for (const TControl* c : children)
+      items.push_back({c->FAlign, c->FVisible, c->FAlignWithMargins, c->FMargins, c->GetBoundsRect()});
+    AlignBounds(client, items);
+    bool moved = false;
+    for (TAlign align : AlignOrder) {  // moved in the order they were laid out
+      for (size_t i = 0; i < children.size(); ++i) {
+        if (items[i].Align != align || !items[i].Visible) continue;
+        const RECT& r = items[i].Bounds;
+        const RECT now = children[i]->GetBoundsRect();
+        if (EqualRect(&r, &now)) continue;
+        moved = true;
+        children[i]->SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
+      }
     }
+    if (!moved) return;
   }
 }
 

@@ -378,6 +378,7 @@ private:
   void WMPaint(TMessage& AMessage);
   void WMWindowPosChanged(TMessage& AMessage);
   void AlignControls();
+  static constexpr int MaxAlignPasses = 8;
   void UpdateBoundsFromWindow();
   void ParentDoubleBufferedChanged();
 
