@@ -1,8 +1,11 @@
 #include "ufmPage.LavaSoftWebCompanion.h"
 
+#include <algorithm>
+
 #include "Project.VCL.Common.h"
 #include "uGUIGlobals.h"
 #include "uGUILocalizer.h"
+#include "UniqueHandle.h"
 #include "Velqora.Project.ProcessInfo.h"
 #include "Velqora.System.SysUtils.h"
 #include "Velqora.System.Win.OSInfo.h"
@@ -60,6 +63,7 @@ TfmPageLavaSoftWebCompanion::TfmPageLavaSoftWebCompanion(TComponent* AOwner) : T
   lbSeeBelowItem2 = stacked(L"lbSeeBelowItem2", 5);
   lbLearnMore = stacked(L"lbLearnMore", 10);
   lbPrivacyPolicy = stacked(L"lbPrivacyPolicy", 10);
+  pnContent->OnResize = [this](TComponent*) { FitTexts(); };
   OnCreate = [this](TComponent* Sender) { FormCreate(Sender); };
   DoCreate();
 }
@@ -94,6 +98,7 @@ void TfmPageLavaSoftWebCompanion::FormCreate(TComponent*) {
   lbSeeBelowItem2->SetCaption(uGUILocalizer::sOfferItem2);
   lbLearnMore->SetCaption(Velqora::Format(Texts.LearnMore, {L"LearnMore"}));
   lbPrivacyPolicy->SetCaption(Velqora::Format(uGUILocalizer::sOfferTerms, {L"Terms", L"PrivacyPolicy"}));
+  FitTexts();
   ComputeOfferRunValues();
 }
 
@@ -114,6 +119,46 @@ void TfmPageLavaSoftWebCompanion::LabelLinkClick(TComponent*, const std::wstring
       uGUIGlobals::GUIGlobals::ShowURL(url);
       return;
     }
+}
+
+void TfmPageLavaSoftWebCompanion::FitTexts() {
+  if (FFitting) return;  // the sizes set below call back
+  FFitting = true;
+  Velqora::TScopeExit done([&] { FFitting = false; });
+  using Project::VCL::TAxEllipsisPosition;
+  using Project::VCL::TLabel;
+  TLabel* const stack[] = {lbSeeBelow, lbSeeBelowInfo, lbSeeBelowItem1, lbSeeBelowItem2, lbLearnMore, lbPrivacyPolicy};
+  TLabel* const givers[] = {lbLearnMore, lbSeeBelowItem2, lbSeeBelowItem1, lbSeeBelowInfo};
+  // From the paragraphs as high as their text. The room is reckoned from
+  // the page's fixed parts, not read from the box, which may be in the
+  // middle of being placed.
+  for (TLabel* label : givers) {
+    label->SetEllipsisPosition(TAxEllipsisPosition::epNone);
+    label->SetAutoHeight(true);
+  }
+  int need = 0;
+  for (TLabel* label : stack) need += label->GetMargins().Top + label->GetHeight() + label->GetMargins().Bottom;
+  const Gui::TMargins& strip = pnHeader->GetMargins();
+  const int frame = Panel1->GetHeight() - Panel1->GetClientHeight();
+  const int room = pnContent->GetClientHeight() - strip.Top - pnHeader->GetHeight() - strip.Bottom -
+                   Panel1->GetMargins().Top - frame;
+  constexpr int BoxBottomMargin = 15;
+  if (need <= room - BoxBottomMargin) {
+    Panel1->SetMargins(25, 0, 25, BoxBottomMargin);
+    return;
+  }
+  Panel1->SetMargins(25, 0, 25, 0);
+  int excess = need - room;
+  for (TLabel* label : givers) {
+    if (excess <= 0) break;
+    const int height = label->GetHeight();
+    const int cut = std::max(height - excess, label->GetLineHeight());
+    if (cut >= height) continue;
+    label->SetAutoHeight(false);
+    label->SetEllipsisPosition(TAxEllipsisPosition::epEndEllipsis);
+    label->SetHeight(cut);
+    excess -= height - cut;
+  }
 }
 
 // ---- the partner's targeting ----

@@ -40,8 +40,19 @@ public:
   // identifier does nothing.
   void LabelLinkClick(Gui::TComponent* Sender, const std::wstring& ALinkID);
 
+  // Texts taller than the box are never cut off silently. The box first
+  // grows down to the footer; when that is not enough, the paragraphs above
+  // the terms give up their last lines, from the learn-more paragraph
+  // upwards, each down to one line, and end with an ellipsis. The heading
+  // and the terms (what "Agree and Install" accepts) always stay whole.
+  // Runs when the page is made and whenever its area changes size; after
+  // changing a text, call it again.
+  void FitTexts();
+
 private:
   void FormCreate(Gui::TComponent* Sender);
+
+  bool FFitting = false;
 };
 
 // The offer run values: the partner installer's download address, file name

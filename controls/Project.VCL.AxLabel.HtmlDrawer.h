@@ -232,6 +232,8 @@ public:
   const THTMLLinkInfo* LinksByID(int32_t AID) const;
   const THTMLRect& DisplayRect() const { return FDisplayRect; }
   const THTMLRect& TextRect() const { return FTextRect; }
+  // The height of a line of the drawer's own font, from the last layout.
+  int32_t LineHeightDefault() const { return FLineHeightDefault; }
   const std::vector<TAxHTMLDrawerItemLine>& Items() const { return FItems; }
 
   // Hit tests on the last layout.

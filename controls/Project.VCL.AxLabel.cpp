@@ -229,6 +229,15 @@ bool TAxCustomLabel::IsCaptionCutting() {
   return t.Left < d.Left || t.Right > d.Right || t.Top < d.Top || t.Bottom > d.Bottom;
 }
 
+int TAxCustomLabel::GetLineHeight() {
+  InitCustomCanvas();
+  auto done = Velqora::ScopeExit([&] { DoneCustomCanvas(); });
+  SyncDrawer();
+  TAxHTMLCanvas canvas(Canvas(), FFontCache);
+  FHtmlDrawer->Update(canvas, TextArea());
+  return FHtmlDrawer->LineHeightDefault() + 2 * VCLCommon::TextMargin.y;
+}
+
 RECT TAxCustomLabel::GetLinkRectByHRef(const std::wstring& AHRef) const {
   const THTMLRect r = FHtmlDrawer->CalcLinkRect(THTMLStringView(ToHTML(AHRef)));
   return {r.Left, r.Top, r.Right, r.Bottom};

@@ -67,6 +67,9 @@ public:
 
   // The caption laid out for the current client area reaches outside it.
   bool IsCaptionCutting();
+  // The height one line of the label's own font takes, text margins
+  // included: the least height that still shows a line.
+  int GetLineHeight();
   // The rectangle of the first piece of the link whose target is AHRef
   // (ASCII case ignored), in client coordinates, from the last layout;
   // empty when there is no such link.
