@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "GuiTestSupport.h"
+#include "SystemTestSupport.h"
 #include "Project.VCL.AxButton.h"
 #include "Project.VCL.Common.h"
 #include "Project.VCL.UIStateHelper.h"
@@ -30,7 +31,11 @@ namespace {
 
 class WizardTest : public Testing::GuiTest {
 protected:
+  // The units the wrapper starts before its GUI, in its order.
   void SetUp() override {
+    Velqora::Debug::TDebugLogFile::Start();
+    Velqora::DllRoutines::Start();
+    Velqora::ProcessInfo::Start();
     VCLCommon::Start();
     Velqora::Timer::Start();
     Project::VCL::TUIStateHelper::Start();
@@ -44,6 +49,9 @@ protected:
     Project::VCL::TUIStateHelper::Stop();
     Velqora::Timer::Stop();
     VCLCommon::Stop();
+    Velqora::ProcessInfo::Stop();
+    Velqora::DllRoutines::Stop();
+    Velqora::Debug::TDebugLogFile::Stop();
   }
 
   // The main form, shown, with the offer available or not.
@@ -60,6 +68,17 @@ protected:
     int count = 0;
     for (int i = 0; i < AForm.ComponentCount(); ++i) count += dynamic_cast<TForm*>(AForm.GetComponent(i)) != nullptr;
     return count;
+  }
+
+  // Presses Next on the welcome page; the offer page then shown.
+  static ufmPage::LavaSoftWebCompanion::TfmPageLavaSoftWebCompanion* ShowOfferPage(TfmMain& AForm) {
+    Testing::ClickWindow(AForm.btnNext->GetHandle());
+    if (!PumpUntil([&] { return AForm.GetCurrentPage() == TWrapperPages::wpGetOffer; })) return nullptr;
+    for (int i = 0; i < AForm.ControlCount(); ++i)
+      if (AForm.GetControl(i)->GetName() == L"pnContent")
+        return dynamic_cast<ufmPage::LavaSoftWebCompanion::TfmPageLavaSoftWebCompanion*>(
+            AForm.GetControl(i)->GetOwner());
+    return nullptr;
   }
 
   bool (*SavedPredicate)() = TfmMain::OfferPredicate;
@@ -325,13 +344,7 @@ namespace {
 // stacked in it, each wrapped label pushing the next one down.
 TEST_F(WizardTest, TheOfferPageStacksItsLabelsInTheFramedBox) {
   TfmMain* form = Open(true);
-  Testing::ClickWindow(form->btnNext->GetHandle());
-  ASSERT_TRUE(PumpUntil([&] { return form->GetCurrentPage() == TWrapperPages::wpGetOffer; }));
-  Gui::TPanel* content = nullptr;
-  for (int i = 0; i < form->ControlCount(); ++i)
-    if (form->GetControl(i)->GetName() == L"pnContent") content = dynamic_cast<Gui::TPanel*>(form->GetControl(i));
-  ASSERT_NE(content, nullptr);
-  auto page = dynamic_cast<ufmPage::LavaSoftWebCompanion::TfmPageLavaSoftWebCompanion*>(content->GetOwner());
+  auto page = ShowOfferPage(*form);
   ASSERT_NE(page, nullptr);
   EXPECT_EQ(page->pnHeader->GetLeft(), 25);
   EXPECT_EQ(page->pnHeader->GetTop(), 15);
@@ -369,6 +382,88 @@ TEST_F(WizardTest, TheOfferPageStacksItsLabelsInTheFramedBox) {
   EXPECT_TRUE(PumpUntil([&] { return Testing::ScreenPixel(wnd, 25 + 6, stripY) == Testing::Rgb(240, 240, 240); }));
   EXPECT_EQ(Testing::ScreenPixel(wnd, 25 + 6, page->Panel1->GetTop() + 6), Testing::Rgb(255, 255, 255));
   EXPECT_EQ(Testing::ScreenPixel(wnd, 10, 10), Testing::Rgb(255, 255, 255));
+}
+
+// Texts taller than the box: the box grows down to the footer, the
+// paragraphs above the terms give up lines and end with an ellipsis, the
+// heading and the terms stay whole; short texts again give the layout as it
+// is meant.
+TEST_F(WizardTest, OfferTextsTallerThanTheBoxEndInAnEllipsisAboveWholeTerms) {
+  TfmMain* form = Open(true);
+  auto page = ShowOfferPage(*form);
+  ASSERT_NE(page, nullptr);
+  const std::wstring info = page->lbSeeBelowInfo->GetCaption();
+  const struct {
+    int Copies;  // of the info paragraph
+    bool Fits;
+  } cases[] = {{1, true}, {3, false}, {40, false}, {1, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.Copies << " copies");
+    std::wstring caption;
+    for (int i = 0; i < c.Copies; ++i) caption += (i ? L" " : L"") + info;
+    page->lbSeeBelowInfo->SetCaption(caption);
+    page->FitTexts();
+    Project::VCL::TLabel* const givers[] = {page->lbSeeBelowInfo, page->lbSeeBelowItem1, page->lbSeeBelowItem2,
+                                            page->lbLearnMore};
+    int cut = 0;
+    for (auto label : givers) cut += label->IsCaptionCutting();
+    EXPECT_EQ(cut == 0, c.Fits);
+    EXPECT_EQ(page->Panel1->GetTop() + page->Panel1->GetHeight(), c.Fits ? 330 - 15 : 330);
+    EXPECT_FALSE(page->lbSeeBelow->IsCaptionCutting());
+    EXPECT_FALSE(page->lbPrivacyPolicy->IsCaptionCutting());
+    EXPECT_LE(page->lbPrivacyPolicy->GetTop() + page->lbPrivacyPolicy->GetHeight(), page->Panel1->GetClientHeight());
+    for (auto label : givers) EXPECT_GE(label->GetHeight(), label->GetLineHeight());
+  }
+}
+
+// The offer page's links are drawn in the link colour and open their
+// addresses in the default browser; the identifiers count in any letter
+// case, others open nothing.
+TEST_F(WizardTest, TheOfferPagesLinksOpenTheirAddresses) {
+  Testing::TStandInBrowser browser;
+  Testing::TShellWindow shell;  // the wrapper is elevated: the browser starts as the desktop user
+  ASSERT_TRUE(shell.Running());
+  TfmMain* form = Open(true);
+  auto page = ShowOfferPage(*form);
+  ASSERT_NE(page, nullptr);
+  const struct {
+    Project::VCL::TLabel* Label;
+    const wchar_t* HRef;
+    const wchar_t* URL;
+  } links[] = {{page->lbLearnMore, L"LearnMore", uGUILocalizer::sURLLearnMore},
+               {page->lbPrivacyPolicy, L"Terms", uGUILocalizer::sURLTerms},
+               {page->lbPrivacyPolicy, L"PrivacyPolicy", uGUILocalizer::sURLPrivacy}};
+  for (const auto& l : links) {
+    SCOPED_TRACE(Velqora::WideToUtf8(l.HRef));
+    const RECT r = l.Label->GetLinkRectByHRef(l.HRef);
+    ASSERT_FALSE(IsRectEmpty(&r));
+    int linkColoured = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x)
+        linkColoured += Testing::ScreenPixel(l.Label->GetHandle(), x, y) == Testing::Rgb(0, 102, 221);
+    EXPECT_GT(linkColoured, 5);
+    POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ClientToScreen(l.Label->GetHandle(), &centre);
+    Testing::ClickAt(centre.x, centre.y);
+    EXPECT_EQ(browser.Arguments(), (std::vector<std::wstring>{browser.Path(), l.URL}));
+  }
+  const struct {
+    const wchar_t* ID;
+    const wchar_t* URL;  // nullptr: nothing opens
+  } ids[] = {{L"learnmore", uGUILocalizer::sURLLearnMore},
+             {L"TERMS", uGUILocalizer::sURLTerms},
+             {L"privacyPOLICY", uGUILocalizer::sURLPrivacy},
+             {L"Term", nullptr},
+             {L"PrivacyPolicy2", nullptr},
+             {L"", nullptr}};
+  for (const auto& c : ids) {
+    SCOPED_TRACE(Velqora::WideToUtf8(c.ID));
+    page->LabelLinkClick(page->lbPrivacyPolicy, c.ID);
+    if (c.URL)
+      EXPECT_EQ(browser.Arguments(), (std::vector<std::wstring>{browser.Path(), c.URL}));
+    else
+      EXPECT_TRUE(browser.Arguments(1000).empty());
+  }
 }
 
 }  // namespace

@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#include <windows.h>
+#include <shellapi.h>
 
 #include "SystemUnitsTest.h"
 #include "TestSupport.h"
@@ -23,6 +27,57 @@ inline std::wstring Recorded(const std::wstring& ARecord, DWORD ATimeoutMs = 100
   std::string bytes = ReadBytes(ARecord);
   return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
 }
+
+// The recorder, copied into a folder with a blank in its name, as the
+// machine's default browser (the http association) while the object lives.
+class TStandInBrowser {
+public:
+  TStandInBrowser() {
+    std::wstring folder = FFolder / L"with blank";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    FPath = folder + L"\\browser.exe";
+    FRecord = folder + L"\\record.txt";
+    CopyFileW(SystemFixture("recorder.exe").c_str(), FPath.c_str(), FALSE);
+    DWORD size = sizeof(FOld);
+    FHadOld = RegGetValueW(HKEY_LOCAL_MACHINE, Key, nullptr, RRF_RT_REG_SZ, nullptr, FOld, &size) == ERROR_SUCCESS;
+    SetCommand(L"\"" + FPath + L"\" \"%1\"");
+  }
+  ~TStandInBrowser() {
+    if (FHadOld)
+      SetCommand(FOld);
+    else
+      RegDeleteKeyW(HKEY_LOCAL_MACHINE, Key);
+  }
+  TStandInBrowser(const TStandInBrowser&) = delete;
+  TStandInBrowser& operator=(const TStandInBrowser&) = delete;
+
+  const std::wstring& Path() const { return FPath; }
+  // The arguments of the browser's last start, argv[0] first (none when it
+  // did not start within ATimeoutMs); the next start is recorded afresh.
+  std::vector<std::wstring> Arguments(DWORD ATimeoutMs = 10000) {
+    std::wstring line = Recorded(FRecord, ATimeoutMs);
+    DeleteFileW(FRecord.c_str());
+    std::vector<std::wstring> result;
+    if (line.empty()) return result;
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(line.c_str(), &count);
+    if (!argv) return {line};
+    for (int i = 0; i < count; ++i) result.emplace_back(argv[i]);
+    LocalFree(argv);
+    return result;
+  }
+
+private:
+  static void SetCommand(const std::wstring& ACommand) {
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, Key, nullptr, REG_SZ, ACommand.c_str(),
+                    DWORD((ACommand.size() + 1) * sizeof(wchar_t)));
+  }
+  static constexpr const wchar_t* Key = L"Software\\Classes\\http\\shell\\open\\command";
+  TTempFolder FFolder;
+  std::wstring FPath, FRecord;
+  bool FHadOld = false;
+  wchar_t FOld[1024] = {};
+};
 
 // The desktop's shell window while it lives (the fixture program that
 // makes one): programs started as the desktop user take its owner's token.
