@@ -17,7 +17,7 @@ BUILD := $(if $(filter x86_64,$(ARCH)),build-x86_64,build)
 # The shipped programs, built in build/ whatever is tested.
 SHIPPED := bountiq-wrapper bountiq-pack
 
-.PHONY: all setup build build-other host test fuzz fuzz-merge demo bench bench-pack bench-log bench-transfer bench-markup bench-timer pictures clean
+.PHONY: all setup build build-other host test fuzz fuzz-merge demo bench bench-pack bench-log bench-transfer bench-markup bench-timer pictures readme-pictures clean
 
 all: build
 
@@ -69,6 +69,13 @@ fuzz-merge: host
 
 demo: build
 	@KEEP_DISPLAY=$${DISPLAY:+1} scripts/wine-session.sh scripts/demo.sh
+
+# The README's pictures of the two pages, taken by the demo on a display of
+# its own (the same every time) and put into docs/.
+readme-pictures: build
+	@BOUNTIQ_DEMO_DIR=$(CURDIR)/$(BUILD)/readme-demo scripts/wine-session.sh scripts/demo.sh
+	@for p in welcome offer; do optipng -quiet -o7 -strip all -out docs/$$p.png $(BUILD)/readme-demo/$$p.png; done
+	@echo "readme-pictures: docs/welcome.png docs/offer.png"
 
 bench: build
 	@scripts/wine-session.sh bench/startup.sh

@@ -14,7 +14,7 @@ sudo=""
 [ "$(id -u)" = 0 ] || sudo=sudo
 
 packages=(
-  wine wine32:i386 wine64 fonts-wine xvfb x11-utils x11-apps imagemagick
+  wine wine32:i386 wine64 fonts-wine xvfb x11-utils x11-apps imagemagick xdotool
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   mingw-w64-i686-dev libz-mingw-w64-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64

@@ -9,7 +9,11 @@ wine=$loopback_here/../../scripts/wine
 work=$(mktemp -d)
 server=""
 cleanup() {
-  [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+  # Whatever the caller's shell options: errors here change no exit status.
+  if [ -n "$server" ]; then
+    kill "$server" 2>/dev/null || true
+    wait "$server" 2>/dev/null || true
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
