@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "DefaultBrowser.h"
 #include "Paths.h"
 #include "SystemUnitsTest.h"
 #include "TestSupport.h"
@@ -18,19 +19,8 @@ namespace Testing {
 
 class TOfferMachine {
 public:
-  TOfferMachine() {
-    RemovePartnerKeys();
-    DWORD size = sizeof(FOldBrowser);
-    FHadBrowser = RegGetValueW(HKEY_LOCAL_MACHINE, BrowserKey, nullptr, RRF_RT_REG_SZ, nullptr, FOldBrowser, &size) ==
-                  ERROR_SUCCESS;
-  }
-  ~TOfferMachine() {
-    RemovePartnerKeys();
-    if (FHadBrowser)
-      SetBrowserCommand(FOldBrowser);
-    else
-      RegDeleteKeyW(HKEY_LOCAL_MACHINE, BrowserKey);
-  }
+  TOfferMachine() { RemovePartnerKeys(); }
+  ~TOfferMachine() { RemovePartnerKeys(); }
   TOfferMachine(const TOfferMachine&) = delete;
   TOfferMachine& operator=(const TOfferMachine&) = delete;
 
@@ -39,7 +29,7 @@ public:
   void UseBrowser(const wchar_t* AName) {
     std::wstring path = FFolder / AName;
     CopyFileW((Velqora::SystemFolder() + L"\\cmd.exe").c_str(), path.c_str(), FALSE);
-    SetBrowserCommand(L"\"" + path + L"\" \"%1\"");
+    FBrowser.UseProgram(path);
   }
   static void RemovePartnerKeys() {
     for (REGSAM view : {REGSAM(KEY_WOW64_32KEY), REGSAM(KEY_WOW64_64KEY)}) {
@@ -59,14 +49,8 @@ public:
   }
 
 private:
-  static void SetBrowserCommand(const std::wstring& ACommand) {
-    RegSetKeyValueW(HKEY_LOCAL_MACHINE, BrowserKey, nullptr, REG_SZ, ACommand.c_str(),
-                    DWORD((ACommand.size() + 1) * sizeof(wchar_t)));
-  }
-  static constexpr const wchar_t* BrowserKey = L"Software\\Classes\\http\\shell\\open\\command";
   TTempFolder FFolder;
-  bool FHadBrowser = false;
-  wchar_t FOldBrowser[1024] = {};
+  TDefaultBrowserCommand FBrowser;
 };
 
 // A test of the offer on this machine: the units the offer rules need are

@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "DefaultBrowser.h"
 #include "SystemUnitsTest.h"
 #include "TestSupport.h"
 #include "UniqueHandle.h"
@@ -38,18 +39,8 @@ public:
     FPath = folder + L"\\browser.exe";
     FRecord = folder + L"\\record.txt";
     CopyFileW(SystemFixture("recorder.exe").c_str(), FPath.c_str(), FALSE);
-    DWORD size = sizeof(FOld);
-    FHadOld = RegGetValueW(HKEY_LOCAL_MACHINE, Key, nullptr, RRF_RT_REG_SZ, nullptr, FOld, &size) == ERROR_SUCCESS;
-    SetCommand(L"\"" + FPath + L"\" \"%1\"");
+    FCommand.UseProgram(FPath);
   }
-  ~TStandInBrowser() {
-    if (FHadOld)
-      SetCommand(FOld);
-    else
-      RegDeleteKeyW(HKEY_LOCAL_MACHINE, Key);
-  }
-  TStandInBrowser(const TStandInBrowser&) = delete;
-  TStandInBrowser& operator=(const TStandInBrowser&) = delete;
 
   const std::wstring& Path() const { return FPath; }
   // The arguments of the browser's last start, argv[0] first (none when it
@@ -68,15 +59,9 @@ public:
   }
 
 private:
-  static void SetCommand(const std::wstring& ACommand) {
-    RegSetKeyValueW(HKEY_LOCAL_MACHINE, Key, nullptr, REG_SZ, ACommand.c_str(),
-                    DWORD((ACommand.size() + 1) * sizeof(wchar_t)));
-  }
-  static constexpr const wchar_t* Key = L"Software\\Classes\\http\\shell\\open\\command";
   TTempFolder FFolder;
+  TDefaultBrowserCommand FCommand;
   std::wstring FPath, FRecord;
-  bool FHadOld = false;
-  wchar_t FOld[1024] = {};
 };
 
 // The desktop's shell window while it lives (the fixture program that
