@@ -36,21 +36,34 @@ const wchar_t* TypeName(TInstallerType AType) {
   return AType == TInstallerType::itAction ? L"product installer" : L"partner installer";
 }
 
-// A file written through its handle, for the download.
-class TFileStream : public TStream {
+// A new file written through its handle, for the download: only the body
+// of a successful answer, and no more than MaxDownloadBytes of it.
+class TDownloadStream : public TStream {
 public:
-  explicit TFileStream(const std::wstring& AFileName)
+  explicit TDownloadStream(const std::wstring& AFileName)
       : FFile(CreateFileW(AFileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)) {
     if (!FFile) ThrowLastOSError();
   }
+  void Begin(DWORD AStatusCode, int64_t AAnnouncedLength) override {
+    // An error page is no installer: its body is not even read.
+    if (!IsSuccessStatus(AStatusCode))
+      throw Exception(Format(L"The server answered with status %u", {uint64_t(AStatusCode)}));
+    if (AAnnouncedLength >= 0 && uint64_t(AAnnouncedLength) > MaxDownloadBytes) TooLarge();
+  }
   void Write(const void* AData, size_t ASize) override {
+    if (ASize > MaxDownloadBytes - FWritten) TooLarge();
     DWORD written = 0;
     if (!WriteFile(FFile.Get(), AData, DWORD(ASize), &written, nullptr)) ThrowLastOSError();
     if (written != ASize) ThrowOSError(ERROR_WRITE_FAULT);
+    FWritten += ASize;
   }
 
 private:
+  [[noreturn]] static void TooLarge() {
+    throw Exception(Format(L"The installer is larger than the limit of %u bytes", {MaxDownloadBytes}));
+  }
   TUniqueFileHandle FFile;
+  uint64_t FWritten = 0;
 };
 
 bool FileExists(const std::wstring& AFileName) {
@@ -60,6 +73,11 @@ bool FileExists(const std::wstring& AFileName) {
 }  // namespace
 
 TDebugLog<TInstallerLogLevel>& Log() { return *FLog; }
+
+#ifndef BOUNTIQ_MAX_DOWNLOAD_MB
+#define BOUNTIQ_MAX_DOWNLOAD_MB 512
+#endif
+uint64_t MaxDownloadBytes = uint64_t(BOUNTIQ_MAX_DOWNLOAD_MB) << 20;
 
 // ---- TInstallerFolder ----
 
@@ -192,7 +210,7 @@ void TInstallerProcess::DownloadFromServer(const std::wstring& ADownloadFromURL,
     DWORD status = 0;
     bool complete;
     {
-      TFileStream stream(FInstallerFileName);
+      TDownloadStream stream(FInstallerFileName);
       complete = InternetRequest(L"GET", ADownloadFromURL, L"", nullptr, 0, status, &stream);
     }
     // An error page is no installer.

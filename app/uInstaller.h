@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -37,6 +38,10 @@ struct TInstallPlan {
 };
 
 enum class TInstallerType { itAction, itOffer };
+
+// The most a downloaded installer may take on disk; a larger answer is cut
+// off and refused. A build setting (BOUNTIQ_MAX_DOWNLOAD_MB); tests lower it.
+extern uint64_t MaxDownloadBytes;
 
 class Installer {
 public:

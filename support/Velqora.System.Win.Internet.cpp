@@ -32,8 +32,42 @@ constinit TWininet<BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD)> Ht
                                                                                             "HttpQueryInfoW"};
 constinit TWininet<BOOL(WINAPI*)(HINTERNET, LPVOID, DWORD, LPDWORD)> InternetReadFile{L"wininet.dll",
                                                                                      "InternetReadFile"};
+constinit TWininet<BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, DWORD)> InternetSetOptionW{L"wininet.dll",
+                                                                                    "InternetSetOptionW"};
 
 constexpr DWORD ReadChunk = 64 * 1024;  // each read costs a round through the system
+
+// The announced body length: decimal digits that fit 63 bits; -1 for none
+// or anything else.
+int64_t AnnouncedLength(HINTERNET ARequest) {
+  wchar_t text[32] = {};
+  DWORD size = sizeof(text) - sizeof(wchar_t);
+  if (!HttpQueryInfoW.Get()(ARequest, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return -1;
+  int64_t value = 0;
+  size_t i = 0;
+  for (; text[i] >= L'0' && text[i] <= L'9'; ++i) {
+    if (value > (INT64_MAX - 9) / 10) return -1;
+    value = value * 10 + (text[i] - L'0');
+  }
+  return i > 0 && text[i] == 0 ? value : -1;
+}
+
+}  // namespace
+
+#ifndef BOUNTIQ_INTERNET_TIMEOUT_SECONDS
+#define BOUNTIQ_INTERNET_TIMEOUT_SECONDS 30
+#endif
+DWORD InternetTimeoutMs = BOUNTIQ_INTERNET_TIMEOUT_SECONDS * 1000;
+
+namespace {
+
+void SetTimeouts(HINTERNET AHandle) {
+  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                       INTERNET_OPTION_DATA_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT}) {
+    DWORD timeout = InternetTimeoutMs;
+    InternetSetOptionW.Get()(AHandle, option, &timeout, sizeof(timeout));
+  }
+}
 
 }  // namespace
 
@@ -86,6 +120,7 @@ bool InternetRequest(const std::wstring& AMethod, const std::wstring& AURL, cons
     if (!secure && url.Scheme != INTERNET_SCHEME_HTTP) return false;  // never another protocol
     TUniqueInternetHandle session(InternetOpenW.Get()(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) return false;
+    SetTimeouts(session.Get());
     TUniqueInternetHandle connection(InternetConnectW.Get()(session.Get(), url.HostName.c_str(), url.Port, nullptr,
                                                             nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) return false;
@@ -95,6 +130,7 @@ bool InternetRequest(const std::wstring& AMethod, const std::wstring& AURL, cons
     TUniqueInternetHandle request(HttpOpenRequestW.Get()(connection.Get(), AMethod.c_str(), url.ObjectName.c_str(),
                                                          nullptr, nullptr, nullptr, flags, 0));
     if (!request) return false;
+    SetTimeouts(request.Get());  // not every client passes the session's on
     if (!HttpSendRequestW.Get()(request.Get(), AHeaders.empty() ? nullptr : AHeaders.c_str(),
                                 DWORD(AHeaders.size()), const_cast<void*>(AOptional), AOptionalLength))
       return false;
@@ -104,17 +140,22 @@ bool InternetRequest(const std::wstring& AMethod, const std::wstring& AURL, cons
       AStatusCode = status;
     // The announced length, when there is one: the system's client takes a
     // connection that closes early for the end of the body.
-    DWORD announced = 0;
-    size = sizeof(announced);
-    bool known = query(request.Get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced, &size, nullptr);
+    const int64_t announced = AnnouncedLength(request.Get());
+    if (AStream) {
+      try {
+        AStream->Begin(AStatusCode, announced);
+      } catch (...) {
+        streamError = std::current_exception();
+      }
+    }
     uint64_t received = 0;
     auto read = InternetReadFile.Get();
     std::unique_ptr<char[]> buffer(new char[ReadChunk]);
-    for (;;) {
+    while (!streamError) {
       DWORD got = 0;
       if (!read(request.Get(), buffer.get(), ReadChunk, &got)) return false;
       if (got == 0) {  // the end of the body
-        if (known && received != announced) {
+        if (announced >= 0 && received != uint64_t(announced)) {
           SetLastError(ERROR_INTERNET_CONNECTION_RESET);
           return false;
         }

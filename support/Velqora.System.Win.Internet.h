@@ -6,6 +6,7 @@
 #include <wininet.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "UniqueHandle.h"
@@ -19,9 +20,18 @@ namespace Velqora {
 class TStream {
 public:
   virtual ~TStream() = default;
+  // Called once the answer's headers are in, before any of its body, with
+  // its status and announced length (-1: none). Raises to refuse the body:
+  // the request then ends without reading it and the error passes on.
+  virtual void Begin(DWORD AStatusCode, int64_t AAnnouncedLength) {}
   // Raises when the bytes cannot be written (a full disk, say).
   virtual void Write(const void* AData, size_t ASize) = 0;
 };
+
+// How long a request waits for the server: to connect, to take what is
+// sent, and each time for more of the answer. A build setting
+// (BOUNTIQ_INTERNET_TIMEOUT_SECONDS); tests lower it.
+extern DWORD InternetTimeoutMs;
 
 // The parts of an address the request needs.
 struct TUrlParts {
@@ -37,8 +47,9 @@ bool CrackURL(const std::wstring& AURL, TUrlParts& AParts);
 
 // Sends the request and copies the body into AStream (none: discarded).
 // True when the body was read to its end (a body shorter than its announced
-// length is not: the connection broke), whatever the status, which
-// AStatusCode receives (0 when no answer came). "https" addresses go over
+// length is not: the connection broke; neither is a server that stays
+// silent for InternetTimeoutMs), whatever the status, which AStatusCode
+// receives (0 when no answer came). An error the stream raises passes on. "https" addresses go over
 // TLS with certificate checks (port 443 unless the address names one);
 // "http" addresses to port 80 unless they name one; other schemes fail.
 bool InternetRequest(const std::wstring& AMethod, const std::wstring& AURL, const std::wstring& AHeaders,

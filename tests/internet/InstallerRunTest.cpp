@@ -16,6 +16,7 @@
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
+#include "Velqora.System.Win.Internet.h"
 #include "Velqora.System.Win.Trust.h"
 #include "uInstaller.h"
 #include "uWrapper.ResourceManager.h"
@@ -37,8 +38,12 @@ protected:
     for (const wchar_t* name : {L"Product-Setup.exe", L"WebCompanionInstaller.exe"})
       DeleteFileW(Testing::InstallerRecordFile(name).c_str());
     SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", L"1500");
+    InternetTimeoutMs = 2000;
+    uInstaller::MaxDownloadBytes = 4 << 20;
   }
   void TearDown() override {
+    InternetTimeoutMs = SavedTimeout;
+    uInstaller::MaxDownloadBytes = SavedLimit;
     SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", nullptr);
     uInstaller::Stop();
     DllRoutines::Stop();
@@ -63,6 +68,8 @@ protected:
       L"--silent --partner=VQ150801BNTQ --homepage=http://h.test/?a=1&b=2 --search=\"x y\"";
 
   std::wstring Http, Temp;
+  const DWORD SavedTimeout = InternetTimeoutMs;
+  const uint64_t SavedLimit = uInstaller::MaxDownloadBytes;
 };
 
 // Unix seconds now.
@@ -100,14 +107,21 @@ TEST_F(InstallerRunTest, PartnerIsFetchedDuringTheProductRunAndStartsAfterIt) {
 TEST_F(InstallerRunTest, APartnerThatFailsToDownloadOrToVerifyIsNotRun) {
   SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", L"0");
   std::wstring https = L"https://localhost:" + Utf8ToWide(getenv("BOUNTIQ_HTTPS_PORT")) + L"/nano_download.php";
-  std::vector<std::wstring> urls = {Http + L"/status/404", Http + L"/cut", L"http://127.0.0.1:1/x", https};
+  // Besides: a server that stops sending, an endless body, an error page
+  // larger than the limit, a chunked body cut short, a body announced
+  // larger than the limit.
+  std::vector<std::wstring> urls = {Http + L"/status/404", Http + L"/cut", L"http://127.0.0.1:1/x", https,
+                                    Http + L"/stall", Http + L"/endless", Http + L"/status/404?size=8000000",
+                                    Http + L"/cutchunked", Http + L"/bytes?size=5000000"};
   for (const wchar_t* file : {L"unsigned.exe", L"tampered.exe", L"self-signed.exe", L"expired.exe", L"tls-server.exe",
                               L"untrusted-root.exe"})
     urls.push_back(Http + L"/files/" + file);
   for (const std::wstring& url : urls) {
     SCOPED_TRACE(WideToUtf8(url));
     DeleteFileW(Testing::InstallerRecordFile(L"WebCompanionInstaller.exe").c_str());
+    const ULONGLONG start = GetTickCount64();
     RunWithOffer(url);
+    EXPECT_LT(GetTickCount64() - start, InternetTimeoutMs + 10000u) << "within the time-out";
     EXPECT_TRUE(Record(L"Product-Setup.exe").Found);  // the product still runs
     EXPECT_FALSE(Record(L"WebCompanionInstaller.exe").Found);
     EXPECT_FALSE(InstallerFilesLeft(Temp));

@@ -6,8 +6,12 @@
 Listens on 127.0.0.1 on free ports (plain HTTP on BOUNTIQ_SERVER_PORT when
 that is set) and writes "HTTP_PORT [HTTPS_PORT]" to PORT_FILE. Paths:
   /bytes?size=N   N bytes of a fixed pattern
-  /status/CODE    that status, with the body "status CODE"
+  /status/CODE    that status, with the body "status CODE" (?size=N: N
+                  bytes of the pattern instead)
   /cut            announces 100000 bytes, sends 1000 and closes
+  /cutchunked     a chunked body that ends without its last chunk
+  /stall          announces 100000 bytes, sends 1000, then nothing
+  /endless        a chunked body that never ends (64 KiB every 2 ms)
   /echo...        the request line's target as the body
   /nano_download.php  the file named by BOUNTIQ_PARTNER_FILE
   /files/NAME     the file NAME of the folder BOUNTIQ_FILES
@@ -44,13 +48,39 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.reply(200, pattern(size))
         elif url.path.startswith("/status/"):
             code = int(url.path.split("/")[2])
-            self.reply(code, ("status %d" % code).encode())
+            size = urllib.parse.parse_qs(url.query).get("size")
+            self.reply(code, pattern(int(size[0])) if size else ("status %d" % code).encode())
         elif url.path == "/cut":
             self.send_response(200)
             self.send_header("Content-Length", "100000")
             self.end_headers()
             self.wfile.write(pattern(1000))
             self.wfile.flush()
+            self.close_connection = True
+            self.connection.shutdown(2)
+        elif url.path == "/stall":
+            self.send_response(200)
+            self.send_header("Content-Length", "100000")
+            self.end_headers()
+            self.wfile.write(pattern(1000))
+            self.wfile.flush()
+            time.sleep(600)
+        elif url.path in ("/endless", "/cutchunked"):
+            self.send_response(200)
+            self.send_header("Transfer-Encoding", "chunked")
+            self.end_headers()
+            block = pattern(64 * 1024)
+            chunks = 0
+            try:
+                while url.path == "/endless" or chunks < 3:
+                    self.wfile.write(b"%x\r\n%s\r\n" % (len(block), block))
+                    chunks += 1
+                    # At the pace of a fast remote server, not of memory:
+                    # a client closing the request may drain what is ready.
+                    time.sleep(0.002)
+                self.wfile.flush()
+            except OSError:
+                pass  # the client gave up
             self.close_connection = True
             self.connection.shutdown(2)
         elif url.path == "/nano_download.php":

@@ -14,4 +14,4 @@ openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=localhost -addext subjectAlt
 BOUNTIQ_PARTNER_FILE=$work/partners/signed.exe BOUNTIQ_FILES=$work/partners start_server "$work/cert.pem" "$work/key.pem"
 read -r http https <"$work/ports" || true  # no line end
 BOUNTIQ_PARTNERS=$(winpath "$work/partners") BOUNTIQ_SERVER_LOG=$(winpath "$work/ports.log") \
-  BOUNTIQ_HTTP_PORT=$http BOUNTIQ_HTTPS_PORT=$https "$wine" "$1"
+  BOUNTIQ_HTTP_PORT=$http BOUNTIQ_HTTPS_PORT=$https "$wine" "$1" ${3:+"--gtest_filter=$3"}
