@@ -266,7 +266,28 @@ void TInstallerProcess::ExecuteProcess() {
 void TInstallerProcess::WaitFor() {
   if (!FProcessInfo.Process) return;
   // On the handle: a process that exits with 259 has ended all the same.
-  WaitForSingleObject(FProcessInfo.Process.Get(), INFINITE);
+  // Messages are handled meanwhile: an installer that sends a message to
+  // every top-level window (many do, after changing the environment) waits
+  // for this thread's windows, which must not be waiting for it.
+  HANDLE process = FProcessInfo.Process.Get();
+  std::optional<WPARAM> quit;
+  for (;;) {
+    DWORD result = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT);
+    if (result != WAIT_OBJECT_0 + 1) {
+      if (result == WAIT_FAILED) WaitForSingleObject(process, INFINITE);
+      break;
+    }
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        quit = msg.wParam;  // for the caller's loop, afterwards
+        continue;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  if (quit) PostQuitMessage(int(*quit));
   DWORD code = 0;
   GetExitCodeProcess(FProcessInfo.Process.Get(), &code);
   Log().WriteLog(ilInfo, Format(L"The %s ended with exit code %u", {std::wstring(TypeName(FInstallerType)), uint64_t(code)}), LogOwner);

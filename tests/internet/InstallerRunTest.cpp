@@ -152,6 +152,25 @@ TEST_F(InstallerRunTest, AProductThatExitsWith259IsNotWaitedForForever) {
   EXPECT_FALSE(InstallerFilesLeft(Temp));
 }
 
+// An installer that sends a message to every top-level window while the
+// wrapper's hidden main window still exists: the wait answers it.
+TEST_F(InstallerRunTest, AnInstallerThatBroadcastsIsAnsweredWhileWaitedFor) {
+  SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", L"0");
+  SetEnvironmentVariableW(L"BOUNTIQ_FAKE_BROADCAST", L"1");
+  HWND hidden = CreateWindowExW(0, L"STATIC", L"hidden main window", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                nullptr, nullptr);
+  ASSERT_TRUE(hidden);
+  uInstaller::TInstallPlan plan;
+  plan.InstallOffer = false;
+  const ULONGLONG start = GetTickCount64();
+  uInstaller::Installer::Run(plan);
+  // Unanswered, the stand-in would wait 20 seconds for this window.
+  EXPECT_LT(GetTickCount64() - start, 10000u);
+  DestroyWindow(hidden);
+  SetEnvironmentVariableW(L"BOUNTIQ_FAKE_BROADCAST", nullptr);
+  EXPECT_TRUE(Record(L"Product-Setup.exe").Found);
+}
+
 TEST_F(InstallerRunTest, NeitherFlagRunsNothing) {
   uInstaller::TInstallPlan plan;
   plan.InstallAction = false;
