@@ -40,10 +40,7 @@ const wchar_t* TypeName(TInstallerType AType) {
 // of a successful answer, and no more than MaxDownloadBytes of it.
 class TDownloadStream : public TStream {
 public:
-  explicit TDownloadStream(const std::wstring& AFileName)
-      : FFile(CreateFileW(AFileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)) {
-    if (!FFile) ThrowLastOSError();
-  }
+  explicit TDownloadStream(HANDLE AFile) : FFile(AFile) {}
   void Begin(DWORD AStatusCode, int64_t AAnnouncedLength) override {
     // An error page is no installer: its body is not even read.
     if (!IsSuccessStatus(AStatusCode))
@@ -53,7 +50,7 @@ public:
   void Write(const void* AData, size_t ASize) override {
     if (ASize > MaxDownloadBytes - FWritten) TooLarge();
     DWORD written = 0;
-    if (!WriteFile(FFile.Get(), AData, DWORD(ASize), &written, nullptr)) ThrowLastOSError();
+    if (!WriteFile(FFile, AData, DWORD(ASize), &written, nullptr)) ThrowLastOSError();
     if (written != ASize) ThrowOSError(ERROR_WRITE_FAULT);
     FWritten += ASize;
   }
@@ -62,13 +59,9 @@ private:
   [[noreturn]] static void TooLarge() {
     throw Exception(Format(L"The installer is larger than the limit of %u bytes", {MaxDownloadBytes}));
   }
-  TUniqueFileHandle FFile;
+  HANDLE FFile;  // the caller's
   uint64_t FWritten = 0;
 };
-
-bool FileExists(const std::wstring& AFileName) {
-  return !AFileName.empty() && GetFileAttributesW(AFileName.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 }  // namespace
 
@@ -102,39 +95,55 @@ std::wstring RandomName() {
 
 TInstallerFolder::TInstallerFolder() : TInstallerFolder(ProcessInfo::IsElevated()) {}
 
-TInstallerFolder::TInstallerFolder(bool APrivate) : FPath(TInstallerProcess::TempFolder()) {
-  if (!APrivate) return;
-  TUniqueLocalMemory descriptor = SecurityDescriptor(PrivateSDDL);
-  SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.Get(), FALSE};
+TInstallerFolder::TInstallerFolder(bool APrivate) : FPath(TInstallerProcess::TempFolder()), FPrivate(APrivate) {
   ForceFolders(FPath);
+  TUniqueFileHandle temp;
+  try {
+    temp = OpenFolder(FPath);
+  } catch (const ESystemError& e) {
+    RaiseSystemError(e.ErrorCode, L"Opening the temporary folder " + FPath);
+  }
+  if (!APrivate) {
+    FHandle = std::move(temp);
+    return;
+  }
+  TUniqueLocalMemory descriptor = SecurityDescriptor(PrivateSDDL);
   // A new folder of our own: a name that exists already is someone else's.
   for (int attempt = 0;; ++attempt) {
-    std::wstring path = FPath + L"bq-" + RandomName();
-    if (CreateDirectoryW(path.c_str(), &attributes)) {
-      // Open without delete sharing: nobody renames or removes it meanwhile.
-      FHandle.Reset(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-      if (!FHandle) {
-        DWORD error = GetLastError();
-        RemoveDirectoryW(path.c_str());
-        RaiseSystemError(error, L"Opening the installer folder " + path);
-      }
-      FPath = path + L"\\";
+    std::wstring name = L"bq-" + RandomName();
+    try {
+      FHandle = CreateFolderIn(temp.Get(), name, descriptor.Get());
+      FPath += name + L"\\";
       return;
+    } catch (const ESystemError& e) {
+      if (e.ErrorCode != ERROR_ALREADY_EXISTS || attempt == 15)
+        RaiseSystemError(e.ErrorCode, L"Creating the installer folder " + FPath + name);
     }
-    if (GetLastError() != ERROR_ALREADY_EXISTS || attempt == 15)
-      RaiseLastSystemError(L"Creating the installer folder " + path);
   }
 }
 
 TInstallerFolder::~TInstallerFolder() {
-  if (!FHandle) return;
-  FHandle.Reset();
-  if (DeleteFolderTree(FPath.substr(0, FPath.size() - 1))) return;
+  if (!FPrivate || !FHandle) return;
+  // Through the handle: whatever the path leads to by now is not touched.
+  bool emptied = DeleteFolderContents(FHandle.Get());
+  if (emptied && DeleteOpenFolder(FHandle.Get())) return;
   // Something an installer started may still hold a file in it.
   try {
     if (FLog) Log().WriteLog(ilWarning, L"Could not remove the installer folder " + FPath, LogOwner);
   } catch (...) {
+  }
+}
+
+TUniqueFileHandle TInstallerFolder::CreateNewFile(const std::wstring& AName, std::wstring& AChosen) const {
+  size_t dot = AName.find_last_of(L'.');
+  std::wstring base = dot == std::wstring::npos ? AName : AName.substr(0, dot);
+  std::wstring extension = dot == std::wstring::npos ? L"" : AName.substr(dot);
+  AChosen = AName;
+  for (unsigned i = 0;; ++i) {
+    // Made new, never opened over a file (or link) that is there already.
+    if (TUniqueFileHandle file = CreateFileIn(FHandle.Get(), AChosen, GENERIC_WRITE, 0)) return file;
+    if (i == 10000) RaiseSystemError(ERROR_FILE_EXISTS, L"Every name for " + AName + L" is taken in " + FPath);
+    AChosen = base + Format(L"_%u", {uint64_t(i)}) + extension;
   }
 }
 
@@ -145,23 +154,39 @@ TInstallerProcess::~TInstallerProcess() {
   DeleteInstallerFile();
 }
 
+void TInstallerProcess::CreateInstallerFile(const std::wstring& AName, TUniqueFileHandle& AFile) {
+  std::wstring chosen;
+  AFile = FFolder.CreateNewFile(AName, chosen);
+  FFileName = chosen;
+  FInstallerFileName = FFolder.Path() + chosen;
+  FIdentity = FileIdentity(AFile.Get());
+}
+
 void TInstallerProcess::LockInstallerFile() {
   // Read sharing only: from now until the process has started nobody can
-  // write, truncate, rename or delete the file.
-  FLock.Reset(CreateFileW(FInstallerFileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!FLock) RaiseLastSystemError(L"Opening " + FInstallerFileName);
+  // write, truncate, rename or delete the file. It must be the file that
+  // was written, not one put in its place meanwhile.
+  try {
+    FLock = OpenFileIn(FFolder.Handle(), FFileName, GENERIC_READ, FILE_SHARE_READ);
+  } catch (const ESystemError& e) {
+    RaiseSystemError(e.ErrorCode, L"Opening " + FInstallerFileName);
+  }
+  if (FileIdentity(FLock.Get()) != FIdentity) {
+    FLock.Reset();
+    throw Exception(L"Another file has taken the place of " + FInstallerFileName);
+  }
 }
 
 void TInstallerProcess::DeleteInstallerFile() {
   FLock.Reset();
-  if (FileExists(FInstallerFileName)) DeleteFileW(FInstallerFileName.c_str());
+  if (!FFileName.empty()) DeleteIn(FFolder.Handle(), FFileName, FIdentity);
 }
 
 std::wstring TInstallerProcess::TempFolder() {
   wchar_t temp[MAX_PATH + 1] = {};
   DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-  if (length == 0 || length > MAX_PATH) return L"\\";
+  if (length == 0) RaiseLastSystemError(L"Finding the temporary folder");
+  if (length > MAX_PATH) RaiseSystemError(ERROR_FILENAME_EXCED_RANGE, L"Finding the temporary folder");
   std::wstring folder(temp, length);
   wchar_t longForm[MAX_PATH + 1] = {};
   DWORD longLength = GetLongPathNameW(folder.c_str(), longForm, MAX_PATH + 1);
@@ -170,29 +195,23 @@ std::wstring TInstallerProcess::TempFolder() {
   return folder;
 }
 
-std::wstring TInstallerProcess::MakeInstallerFileName(const std::wstring& AFileName, const std::wstring& AFolder) {
+std::wstring TInstallerProcess::InstallerName(const std::wstring& AFileName) {
   // Only the last component of whatever the name holds (no folders, no
-  // drive, no stream), without the trailing dots and blanks the system
-  // would drop; the file never lands outside AFolder.
+  // drive, no stream): the file never lands outside its folder.
   std::wstring name = AFileName.substr(AFileName.find_last_of(L"\\/:") + 1);
-  while (!name.empty() && (name.back() == L' ' || name.back() == L'.')) name.pop_back();
-  if (!IsSafeFileName(name)) name = L"installer.exe";
-  size_t dot = name.find_last_of(L'.');
-  std::wstring base = dot == std::wstring::npos ? name : name.substr(0, dot);
-  std::wstring extension = dot == std::wstring::npos ? L"" : name.substr(dot);
-  ForceFolders(AFolder);  // the folder and any missing parents
-  std::wstring candidate = AFolder + base + extension;
-  for (unsigned i = 0; FileExists(candidate); ++i)
-    candidate = AFolder + base + Format(L"_%u", {uint64_t(i)}) + extension;
-  return candidate;
+  if (!IsSafeFileName(name)) throw Exception(L"\"" + AFileName + L"\" is no name for an installer file");
+  return name;
 }
 
 void TInstallerProcess::ExtractFromResources(const std::wstring& AResFileName, const std::wstring& AResInstallerData) {
   try {
     uWrapper::ResourceManager::TResourceManager resources(ProgramPath());
-    FInstallerFileName = MakeInstallerFileName(resources.GetString(AResFileName), FFolder);
+    std::wstring name = InstallerName(resources.GetString(AResFileName));
     FInstallerParams.clear();
-    resources.GetFile(AResInstallerData, FInstallerFileName);
+    TUniqueFileHandle file;
+    CreateInstallerFile(name, file);
+    resources.GetFileInto(AResInstallerData, file.Get());
+    file.Reset();
     LockInstallerFile();
     Log().WriteLog(ilInfo, Format(L"Extracted the %s to %s", {std::wstring(TypeName(FInstallerType)), FInstallerFileName}), LogOwner);
   } catch (const std::exception& e) {
@@ -205,12 +224,14 @@ void TInstallerProcess::DownloadFromServer(const std::wstring& ADownloadFromURL,
                                            const std::wstring& AInstallerFileName, const std::wstring& ARunParams,
                                            const TPublisher& APublisher) {
   try {
-    FInstallerFileName = MakeInstallerFileName(AInstallerFileName, FFolder);
+    std::wstring name = InstallerName(AInstallerFileName);
     FInstallerParams = ARunParams;
     DWORD status = 0;
     bool complete;
     {
-      TDownloadStream stream(FInstallerFileName);
+      TUniqueFileHandle file;
+      CreateInstallerFile(name, file);
+      TDownloadStream stream(file.Get());
       complete = InternetRequest(L"GET", ADownloadFromURL, L"", nullptr, 0, status, &stream);
     }
     // An error page is no installer.
@@ -235,9 +256,18 @@ void TInstallerProcess::ExecuteProcess() {
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
+    // What is started goes by path: the path must still lead to the file
+    // that is held (a query of attributes opens it whatever the sharing).
+    TUniqueFileHandle byPath(CreateFileW(FInstallerFileName.c_str(), FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!byPath || FileIdentity(byPath.Get()) != FIdentity)
+      throw Exception(L"The path no longer leads to the installer file written");
+    byPath.Reset();
     std::wstring application, command;
     size_t dot = FInstallerFileName.find_last_of(L'.');
-    if (dot != std::wstring::npos && lstrcmpiW(FInstallerFileName.c_str() + dot, L".msi") == 0) {
+    const bool msi = dot != std::wstring::npos && lstrcmpiW(FInstallerFileName.c_str() + dot, L".msi") == 0;
+    if (msi) {
       application = SystemFolder() + L"\\msiexec.exe";
       command = L"\"" + application + L"\" /i \"" + FInstallerFileName + L"\"";
     } else {
@@ -250,7 +280,9 @@ void TInstallerProcess::ExecuteProcess() {
     bool started = Winapi::Kernel32::CreateProcessW(
         application, command, nullptr, nullptr, FALSE,
         CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS, nullptr, L"", startup, info);
-    FLock.Reset();  // the process has its image, or there is none
+    // A program has its image now; msiexec reads the package while it runs,
+    // so that stays held until it has ended.
+    if (!started || !msi) FLock.Reset();
     if (started) {
       FProcessInfo = TUniqueProcessInformation(info);
       Log().WriteLog(ilInfo, Format(L"Started: %s", {command}), LogOwner);
@@ -288,6 +320,7 @@ void TInstallerProcess::WaitFor() {
     }
   }
   if (quit) PostQuitMessage(int(*quit));
+  FLock.Reset();
   DWORD code = 0;
   GetExitCodeProcess(FProcessInfo.Process.Get(), &code);
   Log().WriteLog(ilInfo, Format(L"The %s ended with exit code %u", {std::wstring(TypeName(FInstallerType)), uint64_t(code)}), LogOwner);
@@ -309,8 +342,8 @@ void Installer::Run(const TInstallPlan& APlan) {
       folder.emplace();
       Log().WriteLog(ilInfo, L"Installer folder: " + folder->Path(), LogOwner);
     }
-    if (APlan.InstallAction) action.emplace(TInstallerType::itAction, folder->Path());
-    if (APlan.InstallOffer) offer.emplace(TInstallerType::itOffer, folder->Path());
+    if (APlan.InstallAction) action.emplace(TInstallerType::itAction, *folder);
+    if (APlan.InstallOffer) offer.emplace(TInstallerType::itOffer, *folder);
     if (action) {
       action->ExtractFromResources(uWrapper::ResourceManager::RES_INSTALLER_NAME,
                                    uWrapper::ResourceManager::RES_INSTALLER_PACKAGE);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "FolderTree.h"
 #include "UniqueHandle.h"
 #include "Velqora.Debug.Log.h"
 #include "Velqora.System.Win.Trust.h"
@@ -49,11 +50,15 @@ public:
 
   // The folder the installer files go to: the user's temporary folder, or,
   // for a wrapper that runs elevated, a new private folder in it (a random
-  // name; owner Administrators, access for SYSTEM and Administrators only)
-  // that is held open while in use and removed with everything in it when
-  // the object goes. Raises ESystemError when a private folder cannot be
-  // made: the shared temporary folder is no place for files an elevated
-  // process starts.
+  // name; owner Administrators, access for SYSTEM and Administrators only).
+  // Either is held open by handle while in use, and every file in it is
+  // made, opened and deleted relative to that handle, never through a path
+  // that a link could lead elsewhere. The private folder is made and opened
+  // in one step, cannot be renamed or removed while held, and is emptied and
+  // removed through its handle when the object goes (links inside removed,
+  // never followed). Raises ESystemError when the folder cannot be found,
+  // opened or made: the shared temporary folder is no place for files an
+  // elevated process starts, and no other folder is guessed.
   class TInstallerFolder {
   public:
     TInstallerFolder();  // private when the process runs elevated
@@ -64,24 +69,33 @@ public:
 
     // With a trailing backslash.
     const std::wstring& Path() const { return FPath; }
-    bool IsPrivate() const { return static_cast<bool>(FHandle); }
+    bool IsPrivate() const { return FPrivate; }
+    HANDLE Handle() const { return FHandle.Get(); }
+
+    // A new file for AName (a safe bare name): AName itself, else with "_0",
+    // "_1", ... before its extension, the first name nobody has taken,
+    // made and opened in one step for writing without sharing. AChosen
+    // receives the name it got.
+    Velqora::TUniqueFileHandle CreateNewFile(const std::wstring& AName, std::wstring& AChosen) const;
 
     // The private folder's security descriptor.
     static constexpr const wchar_t* PrivateSDDL = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
   private:
     std::wstring FPath;
-    Velqora::TUniqueFileHandle FHandle;  // the private folder, open while in use
+    Velqora::TUniqueFileHandle FHandle;  // the folder, open while in use
+    bool FPrivate;
   };
 
   // One installer: its file in the installer folder and its process. From
-  // writing to starting, the file is held open in a way that lets nobody
-  // else write, rename or delete it. Freeing it closes the handles and
-  // deletes the file.
+  // writing to starting (for an MSI, until msiexec has ended), the file is
+  // held open in a way that lets nobody else write, rename or delete it.
+  // Freeing it closes the handles and deletes the file. The folder outlives
+  // the object.
   class TInstallerProcess {
   public:
-    explicit TInstallerProcess(TInstallerType AType, std::wstring AFolder = TempFolder())
-        : FInstallerType(AType), FFolder(std::move(AFolder)) {}
+    TInstallerProcess(TInstallerType AType, const TInstallerFolder& AFolder)
+        : FInstallerType(AType), FFolder(AFolder) {}
     ~TInstallerProcess();
     TInstallerProcess(const TInstallerProcess&) = delete;
     TInstallerProcess& operator=(const TInstallerProcess&) = delete;
@@ -97,31 +111,41 @@ public:
                            const std::wstring& ARunParams, const Velqora::TPublisher& APublisher);
     // Starts the file: an ".msi" through msiexec with "/i", anything else
     // with its parameters; the command line begins with the quoted program.
-    // Only a file that was written (and verified) completely is started.
+    // Only a file that was written (and verified) completely, and that its
+    // path still leads to, is started.
     void ExecuteProcess();
-    // Returns when the started process has ended (at once when none).
+    // Returns when the started process has ended (at once when none),
+    // handling this thread's messages meanwhile.
     void WaitFor();
 
     const std::wstring& InstallerFileName() const { return FInstallerFileName; }
     const std::wstring& InstallerParams() const { return FInstallerParams; }
     const Velqora::TUniqueProcessInformation& ProcessInfo() const { return FProcessInfo; }
 
-    // A free path in AFolder for a file name that may hold anything: only its
-    // last component counts ("installer.exe" when nothing usable is left);
-    // "_0", "_1", ... go before the extension while the name is taken.
-    static std::wstring MakeInstallerFileName(const std::wstring& AFileName, const std::wstring& AFolder);
+    // The bare file name an installer is stored under, from a name that may
+    // hold anything: its last component, which must be a file name as it
+    // stands (not empty, no device name such as NUL or COM1.exe, no trailing
+    // dot or blank, none of the characters a file name cannot hold). Raises
+    // Exception naming it otherwise.
+    static std::wstring InstallerName(const std::wstring& AFileName);
     // The user's temporary folder, long form, with a trailing backslash.
+    // Raises ESystemError when the system cannot say (or names one longer
+    // than MAX_PATH).
     static std::wstring TempFolder();
 
-    // Whether the file is held open (written completely, not yet started).
+    // Whether the file is held open (written completely, not yet started;
+    // for an MSI, until msiexec has ended).
     bool IsLocked() const { return static_cast<bool>(FLock); }
 
   private:
+    void CreateInstallerFile(const std::wstring& AName, Velqora::TUniqueFileHandle& AFile);
     void LockInstallerFile();
     void DeleteInstallerFile();
 
     TInstallerType FInstallerType;
-    std::wstring FFolder;
+    const TInstallerFolder& FFolder;
+    std::wstring FFileName;  // bare, in FFolder
+    Velqora::TFileIdentity FIdentity;  // of the file written
     Velqora::TUniqueFileHandle FLock;
     std::wstring FInstallerFileName;
     std::wstring FInstallerParams;

@@ -150,9 +150,6 @@ uint32_t TResourceManager::GetSize(const std::wstring& AResName) const {
 
 void TResourceManager::GetFile(const std::wstring& AResName, const std::wstring& AFileName) const {
   if (GetFileAttributesW(AFileName.c_str()) != INVALID_FILE_ATTRIBUTES) DeleteFileW(AFileName.c_str());
-  TModule module(FFileName);
-  DWORD size;
-  auto bytes = static_cast<const char*>(module.Item(AResName, size));
   TUniqueFileHandle file(
       CreateFileW(AFileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) ThrowLastOSError();
@@ -160,17 +157,24 @@ void TResourceManager::GetFile(const std::wstring& AResName, const std::wstring&
     file.Reset();
     DeleteFileW(AFileName.c_str());
   });
+  GetFileInto(AResName, file.Get());
+  removePartial.Release();
+}
+
+void TResourceManager::GetFileInto(const std::wstring& AResName, HANDLE AFile) const {
+  TModule module(FFileName);
+  DWORD size;
+  auto bytes = static_cast<const char*>(module.Item(AResName, size));
   // Straight from the mapped image to the file, in large writes.
   constexpr DWORD chunk = 1 << 20;  // one write of everything is several times slower
   for (DWORD done = 0; done < size;) {
     DWORD part = std::min(chunk, size - done), written = 0;
-    if (!WriteFile(file.Get(), bytes + done, part, &written, nullptr) || written != part) {
+    if (!WriteFile(AFile, bytes + done, part, &written, nullptr) || written != part) {
       DWORD error = GetLastError();
       ThrowOSError(error ? error : ERROR_WRITE_FAULT);
     }
     done += part;
   }
-  removePartial.Release();
 }
 
 bool TResourceManager::IsExist(const std::wstring& AResName) const noexcept {

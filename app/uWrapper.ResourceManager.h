@@ -29,6 +29,9 @@ public:
   // Writes an RT_RCDATA item to AFileName, replacing the file; a missing
   // item or a failed write leaves no file behind.
   void GetFile(const std::wstring& AResName, const std::wstring& AFileName) const;
+  // Writes an RT_RCDATA item through AFile, an open file written from its
+  // current position; raises for a missing item or a failed write.
+  void GetFileInto(const std::wstring& AResName, HANDLE AFile) const;
   // Whether the RT_RCDATA item exists; false on any error.
   bool IsExist(const std::wstring& AResName) const noexcept;
   // The item's size in bytes; raises for a missing item.

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "FolderTree.h"
 #include "InstallerRecord.h"
+#include "Paths.h"
 #include "TestSupport.h"
 #include "Utf.h"
 #include "Velqora.Debug.LogFile.h"
@@ -171,6 +173,69 @@ TEST_F(InstallerRunTest, AnInstallerThatBroadcastsIsAnsweredWhileWaitedFor) {
   EXPECT_TRUE(Record(L"Product-Setup.exe").Found);
 }
 
+// An MSI stays held while msiexec reads it: nobody can change the package
+// that was checked until msiexec has ended, and msiexec reads it all the same.
+TEST_F(InstallerRunTest, AnMsiIsHeldUntilMsiexecHasEnded) {
+  uInstaller::Installer::TInstallerFolder folder(true);
+  uInstaller::Installer::TInstallerProcess product(uInstaller::TInstallerType::itAction, folder);
+  product.ExtractFromResources(L"TEST_MSI_NAME", L"TEST_MSI_PACKAGE");
+  product.ExecuteProcess();
+  ASSERT_TRUE(product.ProcessInfo().Process) << "msiexec did not start";
+  EXPECT_TRUE(product.IsLocked()) << "let go while msiexec runs";
+  auto codes = DWORD(Testing::RunProgram(Testing::BuildPath(BOUNTIQ_FILE_ATTEMPTS_EXE),
+                                         L"\"" + product.InstallerFileName() + L"\""));
+  EXPECT_EQ(codes & 0xFF, DWORD(ERROR_SHARING_VIOLATION)) << "opened for writing";
+  product.WaitFor();
+  EXPECT_FALSE(product.IsLocked()) << "held after msiexec ended";
+  DWORD code = 1;
+  GetExitCodeProcess(product.ProcessInfo().Process.Get(), &code);
+  EXPECT_EQ(code, 0u) << "msiexec could not read the package";
+  // Removed again: the other programs of this session install it too.
+  EXPECT_EQ(Testing::RunProgram(SystemFolder() + L"\\msiexec.exe", L"/x \"" + product.InstallerFileName() + L"\" /qn"), 0);
+}
+
+// The clean-up of a private folder through its handle, on a tree the test
+// script made with a link to a folder in it (a Unix link, which Wine lists
+// as a reparse point): what the link points to is never touched. (Wine
+// cannot open a link as itself, so there the link stays, and with it the
+// folder; the answer says so. Wine shows a link to a file as a plain file,
+// so that case cannot be shown here.)
+TEST_F(InstallerRunTest, AFolderIsEmptiedThroughItsHandleWithoutFollowingLinks) {
+  const std::wstring tree = Utf8ToWide(getenv("BOUNTIQ_LINK_TREE")), victim = Utf8ToWide(getenv("BOUNTIQ_VICTIM"));
+  ASSERT_EQ(Testing::ReadBytes(tree + L"\\sub\\folder-link\\keep.txt"), "keep\n");
+  TUniqueFileHandle folder(CreateFileW(tree.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | DELETE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  ASSERT_TRUE(folder);
+  const bool emptied = DeleteFolderContents(folder.Get());
+  EXPECT_EQ(Testing::ReadBytes(victim + L"\\keep.txt"), "keep\n");
+  EXPECT_EQ(Testing::ReadBytes(victim + L"\\inner\\deeper.txt"), "deeper\n");
+  EXPECT_FALSE(Testing::FileExists(tree + L"\\sub\\file"));
+  EXPECT_EQ(emptied, !Testing::FileExists(tree + L"\\sub\\folder-link"));
+  if (emptied) {
+    EXPECT_TRUE(DeleteOpenFolder(folder.Get()));
+    folder.Reset();
+    EXPECT_FALSE(Testing::FileExists(tree)) << "the folder is left";
+  }
+}
+
+// Where the system names no usable temporary folder, nothing is written or
+// started anywhere else.
+TEST_F(InstallerRunTest, WithoutATemporaryFolderNothingRuns) {
+  SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", L"0");
+  wchar_t saved[MAX_PATH + 1] = {};
+  ASSERT_TRUE(GetEnvironmentVariableW(L"TMP", saved, MAX_PATH + 1));
+  SetEnvironmentVariableW(L"TMP", (L"C:\\" + std::wstring(300, L'x')).c_str());
+  EXPECT_THROW(uInstaller::Installer::TInstallerProcess::TempFolder(), ESystemError);
+  uInstaller::TInstallPlan plan;
+  plan.InstallOffer = false;
+  uInstaller::Installer::Run(plan);
+  SetEnvironmentVariableW(L"TMP", saved);
+  EXPECT_FALSE(Record(L"Product-Setup.exe").Found);
+  EXPECT_FALSE(Testing::FileExists(L"\\Product-Setup.exe"));
+  EXPECT_FALSE(InstallerFilesLeft(Temp));
+}
+
 TEST_F(InstallerRunTest, NeitherFlagRunsNothing) {
   uInstaller::TInstallPlan plan;
   plan.InstallAction = false;
@@ -184,8 +249,8 @@ TEST_F(InstallerRunTest, NeitherFlagRunsNothing) {
 // attempts of another process fail while it is held, and the process starts.
 TEST_F(InstallerRunTest, TheInstallerFileIsLockedFromWritingToStarting) {
   SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", L"0");
-  Testing::TTempFolder folder;
-  uInstaller::Installer::TInstallerProcess product(uInstaller::TInstallerType::itAction, folder.Path() + L"\\");
+  uInstaller::Installer::TInstallerFolder folder(true);
+  uInstaller::Installer::TInstallerProcess product(uInstaller::TInstallerType::itAction, folder);
   product.ExtractFromResources(uWrapper::ResourceManager::RES_INSTALLER_NAME,
                                uWrapper::ResourceManager::RES_INSTALLER_PACKAGE);
   ASSERT_TRUE(product.IsLocked());
@@ -219,7 +284,7 @@ bool MayRead(PSECURITY_DESCRIPTOR ADescriptor, HANDLE AToken) {
 // name, made with owner Administrators and nothing granted to the user's
 // own SID (a token with Administrators disabled may not even read it), held
 // so that nobody renames it, removed with everything in it.
-TEST(InstallerFolder, APrivateFolderIsForAdministratorsOnlyAndGoesWithEverythingInIt) {
+TEST_F(InstallerRunTest, APrivateFolderIsForAdministratorsOnlyAndGoesWithEverythingInIt) {
   using uInstaller::Installer;
   std::wstring temp = Installer::TInstallerProcess::TempFolder();
   std::wstring path;
