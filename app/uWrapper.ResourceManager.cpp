@@ -304,15 +304,13 @@ bool TResourceManager::ReadChecksum(const std::wstring& AFileName, DWORD& AStore
   return true;
 }
 
-void TResourceManager::UpdateChecksum() {
-  uint64_t size = FileSize(FFileName);
-  if (size < 64 || size > 0xFFFFFFFFu) return;  // no PE image can be that
-  TMappedFile file(FFileName, true);
+bool TResourceManager::UpdateChecksum() {
+  TMappedFile file(FFileName, true);  // a file that cannot be opened raises
   DWORD offset;
-  if (!FindNtHeaders(file, offset)) return;  // left untouched
+  if (!FindNtHeaders(file, offset)) return false;  // no PE image (too short, no signatures): left untouched
   DWORD stored = 0, correct = 0;
   if (!CheckSumMappedFile.Get()(file.View.Get(), file.Size, &stored, &correct)) ThrowLastOSError();
-  if (stored == correct) return;
+  if (stored == correct) return true;
   unsigned char headers[NtHeadersSize];
   memcpy(headers, file.Bytes() + offset, NtHeadersSize);
   memcpy(headers + CheckSumOffset, &correct, 4);
@@ -323,6 +321,7 @@ void TResourceManager::UpdateChecksum() {
       !WriteFile(file.File.Get(), headers, NtHeadersSize, &written, nullptr))
     ThrowLastOSError();
   if (written != NtHeadersSize) ThrowOSError(ERROR_WRITE_FAULT);
+  return true;
 }
 
 }  // namespace uWrapper::ResourceManager

@@ -47,9 +47,11 @@ public:
   // Copies AFromFile's version resource as version id 1; nothing when it has
   // none.
   void CopyVersionInfo(const std::wstring& AFromFile);
-  // Rewrites the PE checksum when it is wrong. A file that is too short or
-  // not a PE image is left untouched, without error.
-  void UpdateChecksum();
+  // Rewrites the PE checksum when it is wrong; answers whether the file's
+  // checksum is right now. A file that is too short to be a PE image or
+  // lacks its signatures is left untouched and answers false; a file that
+  // cannot be opened raises the system error.
+  bool UpdateChecksum();
 
   // The PE checksum stored in AFileName's header and the correct one; false
   // when the file is not a PE image whose headers lie within the file.

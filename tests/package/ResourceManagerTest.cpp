@@ -202,7 +202,7 @@ TEST_F(ResourceManagerTest, ChecksumIsRepairedAfterEachLaterUpdateAndLeftAloneWh
   DWORD stored, correct;
   ASSERT_TRUE(TResourceManager::ReadChecksum(Work, stored, correct));
   ASSERT_NE(stored, correct);
-  rm.UpdateChecksum();
+  EXPECT_TRUE(rm.UpdateChecksum());
   ASSERT_TRUE(TResourceManager::ReadChecksum(Work, stored, correct));
   EXPECT_EQ(stored, correct);
 
@@ -219,7 +219,7 @@ TEST_F(ResourceManagerTest, ChecksumIsRepairedAfterEachLaterUpdateAndLeftAloneWh
   };
   stamp(&old);
   std::string bytes = ReadBytes(Work);
-  rm.UpdateChecksum();
+  EXPECT_TRUE(rm.UpdateChecksum());
   FILETIME after = stamp(nullptr);
   EXPECT_EQ(CompareFileTime(&old, &after), 0);
   EXPECT_EQ(ReadBytes(Work), bytes);
@@ -227,7 +227,7 @@ TEST_F(ResourceManagerTest, ChecksumIsRepairedAfterEachLaterUpdateAndLeftAloneWh
   rm.AddString(L"LATER", L"x");  // stale again
   ASSERT_TRUE(TResourceManager::ReadChecksum(Work, stored, correct));
   EXPECT_NE(stored, correct);
-  rm.UpdateChecksum();
+  EXPECT_TRUE(rm.UpdateChecksum());
   ASSERT_TRUE(TResourceManager::ReadChecksum(Work, stored, correct));
   EXPECT_EQ(stored, correct);
 }
@@ -259,9 +259,11 @@ TEST_F(ResourceManagerTest, ChecksumLeavesMalformedAndTruncatedFilesUntouched) {
     SCOPED_TRACE(c.Name);
     std::wstring file = Folder / L"malformed.bin";
     WriteBytes(file, c.Bytes);
-    EXPECT_NO_THROW(TResourceManager(file).UpdateChecksum());
+    EXPECT_FALSE(TResourceManager(file).UpdateChecksum());
     EXPECT_EQ(ReadBytes(file), c.Bytes);
   }
+  // A file that cannot be opened is a failure, not a file left alone.
+  EXPECT_THROW(TResourceManager(Folder / L"missing.exe").UpdateChecksum(), Velqora::ESystemError);
   EXPECT_EQ(TResourceManager::FileSize(Folder / L"malformed.bin"), image.size());
   EXPECT_EQ(TResourceManager::FileSize(Folder / L"*.bin"), 0u);  // names are taken literally
   EXPECT_EQ(TResourceManager::FileSize(Folder / L"missing"), 0u);

@@ -160,7 +160,8 @@ void Pack(const TPackOptions& AOptions) {
     wrapper.CopyMainIcon(installer);
     wrapper.CopyVersionInfo(installer);
     wrapper.AddFile(RES_INSTALLER_PACKAGE, installer);
-    wrapper.UpdateChecksum();  // after the last update
+    if (!wrapper.UpdateChecksum())  // after the last update
+      throw EFailure{L"the packed wrapper is no Windows executable"};
     if (!MoveFileExW(temporary, output.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       ThrowLastOSError();
   } catch (const ESystemError& e) {
