@@ -20,7 +20,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   mingw-w64-x86-64-dev
   cmake make googletest dpkg-dev gawk python3 python3-pefile icoutils time openssl wixl
-  osslsigncode locales librsvg2-bin optipng
+  osslsigncode faketime locales librsvg2-bin optipng
   clang-14 libclang-rt-14-dev llvm
 )
 

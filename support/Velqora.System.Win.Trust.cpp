@@ -4,6 +4,10 @@
 #include <softpub.h>
 #include <wintrust.h>
 
+#include <algorithm>
+#include <cstring>
+#include <span>
+
 #include "Velqora.DllRoutines.h"
 
 namespace Velqora {
@@ -30,6 +34,46 @@ constinit TRoutine<BOOL(WINAPI*)(HCERTCHAINENGINE, PCCERT_CONTEXT, LPFILETIME, H
     CertGetCertificateChain{L"crypt32.dll", "CertGetCertificateChain"};
 constinit TRoutine<BOOL(WINAPI*)(LPCSTR, PCCERT_CHAIN_CONTEXT, PCERT_CHAIN_POLICY_PARA, PCERT_CHAIN_POLICY_STATUS)>
     CertVerifyCertificateChainPolicy{L"crypt32.dll", "CertVerifyCertificateChainPolicy"};
+constinit TRoutine<BOOL(WINAPI*)(PCCERT_CONTEXT, DWORD, PCERT_ENHKEY_USAGE, DWORD*)> CertGetEnhancedKeyUsage{
+    L"crypt32.dll", "CertGetEnhancedKeyUsage"};
+// The time stamps: read, hashed and their signatures checked here.
+constinit TRoutine<BOOL(WINAPI*)(DWORD, LPCSTR, const BYTE*, DWORD, DWORD, PCRYPT_DECODE_PARA, void*, DWORD*)>
+    CryptDecodeObjectEx{L"crypt32.dll", "CryptDecodeObjectEx"};
+constinit TRoutine<BOOL(WINAPI*)(HCRYPTPROV_LEGACY, ALG_ID, DWORD, const BYTE*, DWORD, BYTE*, DWORD*)>
+    CryptHashCertificate{L"crypt32.dll", "CryptHashCertificate"};
+constinit TRoutine<HCRYPTMSG(WINAPI*)(DWORD, DWORD, DWORD, HCRYPTPROV_LEGACY, PCERT_INFO, PCMSG_STREAM_INFO)>
+    CryptMsgOpenToDecode{L"crypt32.dll", "CryptMsgOpenToDecode"};
+constinit TRoutine<BOOL(WINAPI*)(HCRYPTMSG, const BYTE*, DWORD, BOOL)> CryptMsgUpdate{L"crypt32.dll",
+                                                                                     "CryptMsgUpdate"};
+constinit TRoutine<BOOL(WINAPI*)(HCRYPTMSG, DWORD, DWORD, void*, DWORD*)> CryptMsgGetParam{L"crypt32.dll",
+                                                                                          "CryptMsgGetParam"};
+constinit TRoutine<BOOL(WINAPI*)(HCRYPTMSG, DWORD, DWORD, const void*)> CryptMsgControl{L"crypt32.dll",
+                                                                                       "CryptMsgControl"};
+constinit TRoutine<BOOL(WINAPI*)(HCRYPTMSG)> CryptMsgClose{L"crypt32.dll", "CryptMsgClose"};
+constinit TRoutine<HCERTSTORE(WINAPI*)(LPCSTR, DWORD, HCRYPTPROV_LEGACY, DWORD, const void*)> CertOpenStore{
+    L"crypt32.dll", "CertOpenStore"};
+constinit TRoutine<BOOL(WINAPI*)(HCERTSTORE, DWORD)> CertCloseStore{L"crypt32.dll", "CertCloseStore"};
+constinit TRoutine<PCCERT_CONTEXT(WINAPI*)(HCERTSTORE, DWORD, PCERT_INFO)> CertGetSubjectCertificateFromStore{
+    L"crypt32.dll", "CertGetSubjectCertificateFromStore"};
+constinit TRoutine<BOOL(WINAPI*)(PCCERT_CONTEXT)> CertFreeCertificateContext{L"crypt32.dll",
+                                                                            "CertFreeCertificateContext"};
+
+// Owners of what reading a time stamp holds; released like the chain.
+void CloseMessage(HCRYPTMSG AMessage) noexcept {
+  if (auto close = CryptMsgClose.Find()) close(AMessage);
+}
+using TUniqueMessage = TUniqueHandle<HCRYPTMSG, CloseMessage>;
+void CloseStore(HCERTSTORE AStore) noexcept {
+  if (auto close = CertCloseStore.Find()) close(AStore, 0);
+}
+using TUniqueStore = TUniqueHandle<HCERTSTORE, CloseStore>;
+void FreeCertificate(PCCERT_CONTEXT ACert) noexcept {
+  if (auto free = CertFreeCertificateContext.Find()) free(ACert);
+}
+using TUniqueCertificate = TUniqueHandle<PCCERT_CONTEXT, FreeCertificate>;
+
+constexpr DWORD Encoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+using TBytes = std::span<const BYTE>;
 
 [[noreturn]] void Refuse(const std::wstring& AFileName, const std::wstring& AReason) {
   throw EUntrustedFile(Format(L"%s is not trusted: %s", {AFileName, AReason}));
@@ -58,14 +102,14 @@ struct TVerifyData {
   GUID Action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
 };
 
-// The first signer's certificate of a check's state; null when it holds
-// none.
-PCCERT_CONTEXT SignerCertificate(HANDLE AState) {
+// The first signer of a check's state, and its certificate; null when the
+// state holds none.
+CRYPT_PROVIDER_SGNR* FirstSigner(HANDLE AState) {
   auto data = WTHelperProvDataFromStateData.Get()(AState);
-  if (!data) return nullptr;
-  auto signer = WTHelperGetProvSignerFromChain.Get()(data, 0, FALSE, 0);
-  if (!signer) return nullptr;
-  auto cert = WTHelperGetProvCertFromChain.Get()(signer, 0);
+  return data ? WTHelperGetProvSignerFromChain.Get()(data, 0, FALSE, 0) : nullptr;
+}
+PCCERT_CONTEXT SignerCertificate(CRYPT_PROVIDER_SGNR* ASigner) {
+  auto cert = ASigner ? WTHelperGetProvCertFromChain.Get()(ASigner, 0) : nullptr;
   return cert ? cert->pCert : nullptr;
 }
 
@@ -77,6 +121,414 @@ std::wstring SubjectAttribute(PCCERT_CONTEXT ACert, const char* AOid) {
 
 // Chain errors that only say revocation could not be checked.
 constexpr DWORD RevocationUnknown = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
+
+// Builds ACert's chain at ATime (null: now) for AUsage with AStore as the
+// extra certificates; none when no chain can be built.
+TUniqueCertificateChain BuildChain(PCCERT_CONTEXT ACert, const FILETIME* ATime, HCERTSTORE AStore, const char* AUsage,
+                                   DWORD& AError) {
+  LPSTR usage[] = {const_cast<LPSTR>(AUsage)};
+  CERT_CHAIN_PARA para{};
+  para.cbSize = sizeof(para);
+  para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
+  para.RequestedUsage.Usage.cUsageIdentifier = 1;
+  para.RequestedUsage.Usage.rgpszUsageIdentifier = usage;
+  FILETIME time = ATime ? *ATime : FILETIME{};
+  PCCERT_CHAIN_CONTEXT context = nullptr;
+  BOOL built = CertGetCertificateChain.Get()(nullptr, ACert, ATime ? &time : nullptr, AStore, &para,
+                                             CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, nullptr, &context);
+  AError = GetLastError();
+  TUniqueCertificateChain chain(context);
+  if (!built) chain.Reset();
+  return chain;
+}
+
+// ---- Reading DER: only what the time stamps need, bounded by the data.
+
+// One DER item: its tag, its contents and its whole encoding.
+struct TDerItem {
+  BYTE Tag = 0;
+  TBytes Contents, Whole;
+};
+
+// Takes the item AData begins with off it; false when AData does not
+// begin with a whole item of one tag byte and a definite length.
+bool TakeItem(TBytes& AData, TDerItem& AItem) {
+  if (AData.size() < 2 || (AData[0] & 0x1F) == 0x1F) return false;
+  size_t at = 2, size = AData[1];
+  if (size & 0x80) {
+    size_t count = size & 0x7F;
+    if (count == 0 || count > 4 || AData.size() - at < count) return false;
+    size = 0;
+    for (size_t i = 0; i < count; ++i) size = (size << 8) | AData[at + i];
+    at += count;
+  }
+  if (AData.size() - at < size) return false;
+  AItem = {AData[0], AData.subspan(at, size), AData.first(at + size)};
+  AData = AData.subspan(at + size);
+  return true;
+}
+
+// Takes an item of the tag ATag off AData.
+bool TakeItem(TBytes& AData, BYTE ATag, TDerItem& AItem) { return TakeItem(AData, AItem) && AItem.Tag == ATag; }
+
+// AData as exactly one item of the tag ATag.
+bool OnlyItem(TBytes AData, BYTE ATag, TDerItem& AItem) { return TakeItem(AData, ATag, AItem) && AData.empty(); }
+
+// The dotted text of an object identifier's contents; "" when malformed.
+std::string ObjectIdentifierText(TBytes AContents) {
+  std::string text;
+  uint64_t value = 0;
+  size_t digits = 0;
+  for (BYTE b : AContents) {
+    if (digits == 0 && b == 0x80) return {};  // not the shortest form
+    if (++digits > 9) return {};
+    value = (value << 7) | (b & 0x7F);
+    if (b & 0x80) continue;
+    if (text.empty()) {
+      uint64_t first = value < 80 ? value / 40 : 2;
+      text = std::to_string(first) + "." + std::to_string(value - 40 * first);
+    } else {
+      text += "." + std::to_string(value);
+    }
+    value = 0;
+    digits = 0;
+  }
+  return digits == 0 ? text : std::string();
+}
+
+// "YYYYMMDDHHMMSS[.fraction]Z", the form RFC 3161 gives its time, to the
+// second.
+bool ReadGeneralizedTime(TBytes AText, FILETIME& ATime) {
+  auto digit = [&](size_t i) { return AText[i] >= '0' && AText[i] <= '9'; };
+  auto number = [&](size_t at, size_t count) {
+    WORD n = 0;
+    for (size_t i = at; i < at + count; ++i) n = WORD(n * 10 + (AText[i] - '0'));
+    return n;
+  };
+  if (AText.size() < 15 || AText.back() != 'Z') return false;
+  for (size_t i = 0; i < 14; ++i)
+    if (!digit(i)) return false;
+  size_t end = AText.size() - 1;
+  if (end > 14) {  // a fraction of a second: a dot and at least one digit
+    if (AText[14] != '.' || end == 15) return false;
+    for (size_t i = 15; i < end; ++i)
+      if (!digit(i)) return false;
+  }
+  SYSTEMTIME time{};
+  time.wYear = number(0, 4);
+  time.wMonth = number(4, 2);
+  time.wDay = number(6, 2);
+  time.wHour = number(8, 2);
+  time.wMinute = number(10, 2);
+  time.wSecond = number(12, 2);
+  return time.wMonth >= 1 && time.wMonth <= 12 && time.wDay >= 1 && time.wDay <= 31 && time.wHour < 24 &&
+         time.wMinute < 60 && time.wSecond < 60 && SystemTimeToFileTime(&time, &ATime);
+}
+
+// Appends a DER item of the tag ATag and the contents AContents.
+void AppendItem(std::vector<BYTE>& AOut, BYTE ATag, TBytes AContents) {
+  AOut.push_back(ATag);
+  size_t size = AContents.size();
+  if (size < 0x80) {
+    AOut.push_back(BYTE(size));
+  } else {
+    BYTE length[sizeof(size_t)];
+    size_t count = 0;
+    for (; size; size >>= 8) length[count++] = BYTE(size);
+    AOut.push_back(BYTE(0x80 | count));
+    while (count) AOut.push_back(length[--count]);
+  }
+  AOut.insert(AOut.end(), AContents.begin(), AContents.end());
+}
+
+// ---- Checking a time stamp.
+
+// The digest algorithms a time stamp may use.
+struct THashAlgorithm {
+  const char* Oid;
+  ALG_ID Id;
+};
+constexpr THashAlgorithm HashAlgorithms[] = {{szOID_OIWSEC_sha1, CALG_SHA1},
+                                             {szOID_NIST_sha256, CALG_SHA_256},
+                                             {szOID_NIST_sha384, CALG_SHA_384},
+                                             {szOID_NIST_sha512, CALG_SHA_512}};
+
+// The digest of AData by the algorithm AOid names; empty for another
+// algorithm.
+std::vector<BYTE> Digest(const std::string& AOid, TBytes AData) {
+  for (const THashAlgorithm& algorithm : HashAlgorithms) {
+    if (AOid != algorithm.Oid) continue;
+    BYTE digest[64];
+    DWORD size = sizeof(digest);
+    if (!CryptHashCertificate.Get()(0, algorithm.Id, 0, AData.data(), DWORD(AData.size()), digest, &size)) return {};
+    return {digest, digest + size};
+  }
+  return {};
+}
+
+bool SameBytes(TBytes A, TBytes B) { return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin()); }
+TBytes BlobBytes(const CRYPT_DATA_BLOB& ABlob) { return {ABlob.pbData, ABlob.cbData}; }
+
+// AEncoded decoded as AStructType, in memory crypt32 allocates; none when
+// it cannot be decoded.
+TUniqueLocalMemory Decode(LPCSTR AStructType, TBytes AEncoded) {
+  void* decoded = nullptr;
+  DWORD size = 0;
+  if (!CryptDecodeObjectEx.Get()(Encoding, AStructType, AEncoded.data(), DWORD(AEncoded.size()),
+                                 CRYPT_DECODE_ALLOC_FLAG, nullptr, &decoded, &size))
+    return {};
+  return TUniqueLocalMemory(decoded);
+}
+
+// The value of the attribute AOid when AAttributes hold it once with one
+// value; null otherwise.
+const CRYPT_ATTR_BLOB* OnlyValue(const CRYPT_ATTRIBUTES& AAttributes, const char* AOid) {
+  const CRYPT_ATTR_BLOB* value = nullptr;
+  for (DWORD i = 0; i < AAttributes.cAttr; ++i) {
+    const CRYPT_ATTRIBUTE& attribute = AAttributes.rgAttr[i];
+    if (std::strcmp(attribute.pszObjId, AOid) != 0) continue;
+    if (value || attribute.cValue != 1) return nullptr;
+    value = &attribute.rgValue[0];
+  }
+  return value;
+}
+
+// Whether the messageDigest attribute of AAttributes is the digest of
+// AContent by AAlgorithm. crypt32 compares it itself on Windows, Wine's
+// does not: it is compared here.
+bool DigestAttributeIs(const CRYPT_ATTRIBUTES& AAttributes, const char* AAlgorithm, TBytes AContent) {
+  const CRYPT_ATTR_BLOB* value = OnlyValue(AAttributes, szOID_RSA_messageDigest);
+  if (!value || !AAlgorithm) return false;
+  TUniqueLocalMemory stated = Decode(X509_OCTET_STRING, BlobBytes(*value));
+  std::vector<BYTE> digest = Digest(AAlgorithm, AContent);
+  return stated && !digest.empty() && SameBytes(BlobBytes(*static_cast<CRYPT_DATA_BLOB*>(stated.Get())), digest);
+}
+
+// A message parameter, in a buffer of its own; empty when the message has
+// none.
+std::vector<BYTE> MessageParam(HCRYPTMSG AMessage, DWORD AType, DWORD AIndex) {
+  DWORD size = 0;
+  if (!CryptMsgGetParam.Get()(AMessage, AType, AIndex, nullptr, &size) || size == 0) return {};
+  std::vector<BYTE> param(size);
+  if (!CryptMsgGetParam.Get()(AMessage, AType, AIndex, param.data(), &size)) return {};
+  param.resize(size);
+  return param;
+}
+
+// Whether signer 0 of AMessage, a signed message whose content has been
+// read, signed it with ACert's key.
+bool IsSignedBy(HCRYPTMSG AMessage, PCCERT_CONTEXT ACert) {
+  CMSG_CTRL_VERIFY_SIGNATURE_EX_PARA para{};
+  para.cbSize = sizeof(para);
+  para.dwSignerIndex = 0;
+  para.dwSignerType = CMSG_VERIFY_SIGNER_CERT;
+  para.pvSigner = const_cast<CERT_CONTEXT*>(ACert);
+  return CryptMsgControl.Get()(AMessage, 0, CMSG_CTRL_VERIFY_SIGNATURE_EX, &para);
+}
+
+// Whether ACert was a time-stamping authority trusted at ATime: its chain
+// built then, for time stamping, with AStore as the extra certificates, has
+// no error and passes the base policy.
+bool IsTrustedStamper(PCCERT_CONTEXT ACert, const FILETIME& ATime, HCERTSTORE AStore, std::wstring& AWhyNot) {
+  DWORD error = 0;
+  TUniqueCertificateChain chain = BuildChain(ACert, &ATime, AStore, szOID_PKIX_KP_TIMESTAMP_SIGNING, error);
+  if (!chain) {
+    AWhyNot = Format(L"its authority has no certificate chain (error %u)", {uint64_t(error)});
+    return false;
+  }
+  if (DWORD status = chain.Get()->TrustStatus.dwErrorStatus & ~RevocationUnknown) {
+    AWhyNot = Format(L"its authority's certificate chain has errors 0x%.8x at the time it states", {uint64_t(status)});
+    return false;
+  }
+  CERT_CHAIN_POLICY_PARA policyPara{};
+  policyPara.cbSize = sizeof(policyPara);
+  policyPara.dwFlags = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
+  CERT_CHAIN_POLICY_STATUS policy{};
+  policy.cbSize = sizeof(policy);
+  if (!CertVerifyCertificateChainPolicy.Get()(CERT_CHAIN_POLICY_BASE, chain.Get(), &policyPara, &policy) ||
+      policy.dwError != 0) {
+    AWhyNot = Format(L"the base policy refused its authority's chain with 0x%.8x", {uint64_t(policy.dwError)});
+    return false;
+  }
+  return true;
+}
+
+// Whether ACounterSignature (a DER SignerInfo) is a valid signature of
+// AContent by ACert. crypt32 checks it as the only signer of a detached
+// signed message of AContent: ContentInfo { signedData, [0] SignedData {
+// version 1, { its digest algorithm }, ContentInfo { data }, { it } } }.
+bool IsValidSignatureOf(TBytes ACounterSignature, TBytes AContent, PCCERT_CONTEXT ACert) {
+  // SignerInfo ::= SEQUENCE { version, issuerAndSerialNumber,
+  //   digestAlgorithm, ... }
+  TDerItem info, version, issuer, algorithm;
+  if (!OnlyItem(ACounterSignature, 0x30, info)) return false;
+  TBytes fields = info.Contents;
+  if (!TakeItem(fields, 0x02, version) || !TakeItem(fields, 0x30, issuer) || !TakeItem(fields, 0x30, algorithm))
+    return false;
+  static constexpr BYTE Version1[] = {0x02, 0x01, 0x01};
+  static constexpr BYTE DataContentInfo[] = {0x30, 0x0B, 0x06, 0x09, 0x2A, 0x86, 0x48,
+                                             0x86, 0xF7, 0x0D, 0x01, 0x07, 0x01};
+  static constexpr BYTE SignedDataOid[] = {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
+  std::vector<BYTE> signedData(std::begin(Version1), std::end(Version1));
+  AppendItem(signedData, 0x31, algorithm.Whole);
+  signedData.insert(signedData.end(), std::begin(DataContentInfo), std::end(DataContentInfo));
+  AppendItem(signedData, 0x31, ACounterSignature);
+  std::vector<BYTE> explicitData, contentInfo(std::begin(SignedDataOid), std::end(SignedDataOid)), message;
+  AppendItem(explicitData, 0x30, signedData);
+  AppendItem(contentInfo, 0xA0, explicitData);
+  AppendItem(message, 0x30, contentInfo);
+  TUniqueMessage check(CryptMsgOpenToDecode.Get()(Encoding, CMSG_DETACHED_FLAG, 0, 0, nullptr, nullptr));
+  return check && CryptMsgUpdate.Get()(check.Get(), message.data(), DWORD(message.size()), TRUE) &&
+         CryptMsgUpdate.Get()(check.Get(), AContent.data(), DWORD(AContent.size()), TRUE) &&
+         IsSignedBy(check.Get(), ACert);
+}
+
+// The time of a legacy (PKCS #9) counter-signature AStamp of ASigner, when
+// it is trusted: it signs the digest of ASigner's encrypted digest, and its
+// signer, found among the signature's certificates AStore, is a trusted
+// time-stamping authority at the signing time it states.
+std::optional<FILETIME> LegacyStampTime(const CMSG_SIGNER_INFO& ASigner, TBytes AStamp, HCERTSTORE AStore,
+                                        std::wstring& AWhyNot) {
+  TUniqueLocalMemory decoded = Decode(PKCS7_SIGNER_INFO, AStamp);
+  if (!decoded) {
+    AWhyNot = L"it cannot be read";
+    return {};
+  }
+  const auto& stamp = *static_cast<const CMSG_SIGNER_INFO*>(decoded.Get());
+  TBytes signature = BlobBytes(ASigner.EncryptedHash);
+  if (!DigestAttributeIs(stamp.AuthAttrs, stamp.HashAlgorithm.pszObjId, signature)) {
+    AWhyNot = L"it does not state the digest of this signature";
+    return {};
+  }
+  const CRYPT_ATTR_BLOB* timeValue = OnlyValue(stamp.AuthAttrs, szOID_RSA_signingTime);
+  FILETIME time{};
+  DWORD size = sizeof(time);
+  if (!timeValue || !CryptDecodeObjectEx.Get()(Encoding, PKCS_UTC_TIME, timeValue->pbData, timeValue->cbData, 0,
+                                                nullptr, &time, &size)) {
+    AWhyNot = L"it states no time";
+    return {};
+  }
+  CERT_INFO id{};
+  id.Issuer = stamp.Issuer;
+  id.SerialNumber = stamp.SerialNumber;
+  TUniqueCertificate cert(CertGetSubjectCertificateFromStore.Get()(AStore, Encoding, &id));
+  if (!cert) {
+    AWhyNot = L"its authority's certificate is not in the signature";
+    return {};
+  }
+  if (!IsValidSignatureOf(AStamp, signature, cert.Get())) {
+    AWhyNot = L"its signature is not valid";
+    return {};
+  }
+  if (!IsTrustedStamper(cert.Get(), time, AStore, AWhyNot)) return {};
+  return time;
+}
+
+// The time of an RFC 3161 time-stamp token AStamp of ASigner, when it is
+// trusted: its one signer, found among the token's certificates, signs its
+// content, which stamps the digest of ASigner's encrypted digest, and is a
+// trusted time-stamping authority at the time the content states.
+std::optional<FILETIME> Rfc3161StampTime(const CMSG_SIGNER_INFO& ASigner, TBytes AStamp, std::wstring& AWhyNot) {
+  TUniqueMessage token(CryptMsgOpenToDecode.Get()(Encoding, 0, 0, 0, nullptr, nullptr));
+  if (!token || !CryptMsgUpdate.Get()(token.Get(), AStamp.data(), DWORD(AStamp.size()), TRUE)) {
+    AWhyNot = L"it cannot be read";
+    return {};
+  }
+  std::vector<BYTE> type = MessageParam(token.Get(), CMSG_INNER_CONTENT_TYPE_PARAM, 0);
+  DWORD signers = 0;
+  DWORD size = sizeof(signers);
+  if (std::string(type.begin(), std::find(type.begin(), type.end(), 0)) != szOID_TIMESTAMP_TOKEN ||
+      !CryptMsgGetParam.Get()(token.Get(), CMSG_SIGNER_COUNT_PARAM, 0, &signers, &size) || signers != 1) {
+    AWhyNot = L"it is not a time-stamp token of one signer";
+    return {};
+  }
+  std::vector<BYTE> signerInfo = MessageParam(token.Get(), CMSG_SIGNER_INFO_PARAM, 0);
+  std::vector<BYTE> certInfo = MessageParam(token.Get(), CMSG_SIGNER_CERT_INFO_PARAM, 0);
+  TUniqueStore store(CertOpenStore.Get()(CERT_STORE_PROV_MSG, Encoding, 0, 0, token.Get()));
+  TUniqueCertificate cert;
+  if (!signerInfo.empty() && !certInfo.empty() && store)
+    cert.Reset(CertGetSubjectCertificateFromStore.Get()(store.Get(), Encoding,
+                                                        reinterpret_cast<CERT_INFO*>(certInfo.data())));
+  if (!cert) {
+    AWhyNot = L"its authority's certificate is not in the token";
+    return {};
+  }
+  if (!IsSignedBy(token.Get(), cert.Get())) {
+    AWhyNot = L"its signature is not valid";
+    return {};
+  }
+  // The content is the DER TSTInfo; Wine's crypt32 hands it out still
+  // wrapped in its OCTET STRING.
+  std::vector<BYTE> content = MessageParam(token.Get(), CMSG_CONTENT_PARAM, 0);
+  TBytes tstInfo = content;
+  TDerItem wrapped;
+  if (OnlyItem(content, 0x04, wrapped)) tstInfo = wrapped.Contents;
+  const auto& tokenSigner = *reinterpret_cast<const CMSG_SIGNER_INFO*>(signerInfo.data());
+  if (!DigestAttributeIs(tokenSigner.AuthAttrs, tokenSigner.HashAlgorithm.pszObjId, tstInfo)) {
+    AWhyNot = L"its signature is not over its content";
+    return {};
+  }
+  std::optional<TTimeStampInfo> stamped = ReadTimeStampInfo(tstInfo.data(), tstInfo.size());
+  if (!stamped) {
+    AWhyNot = L"its content cannot be read";
+    return {};
+  }
+  std::vector<BYTE> digest = Digest(stamped->HashAlgorithm, BlobBytes(ASigner.EncryptedHash));
+  if (digest.empty() || !SameBytes(digest, stamped->HashedMessage)) {
+    AWhyNot = L"it does not stamp the digest of this signature";
+    return {};
+  }
+  if (!IsTrustedStamper(cert.Get(), stamped->Time, store.Get(), AWhyNot)) return {};
+  return stamped->Time;
+}
+
+// Whether ACert has the lifetime-signing usage: its signatures end with it,
+// time stamp or not.
+bool IsForLifetimeSigning(PCCERT_CONTEXT ACert) {
+  DWORD size = 0;
+  if (!CertGetEnhancedKeyUsage.Get()(ACert, CERT_FIND_EXT_ONLY_ENHKEY_USAGE_FLAG, nullptr, &size) || size == 0)
+    return false;
+  std::vector<BYTE> buffer(size);
+  auto usage = reinterpret_cast<PCERT_ENHKEY_USAGE>(buffer.data());
+  if (!CertGetEnhancedKeyUsage.Get()(ACert, CERT_FIND_EXT_ONLY_ENHKEY_USAGE_FLAG, usage, &size)) return false;
+  for (DWORD i = 0; i < usage->cUsageIdentifier; ++i)
+    if (std::strcmp(usage->rgpszUsageIdentifier[i], szOID_KP_LIFETIME_SIGNING) == 0) return true;
+  return false;
+}
+
+// The time to judge ASigner's certificate ACert at: that of its first time
+// stamp this check trusts; none, the current time, when it trusts none.
+// AWhyNot says why the last stamp looked at was not trusted. The signature's
+// certificates are AStore. The system's check leaves its own answer in the
+// signer's sftVerifyAsOf, but Wine takes that from a legacy
+// counter-signature it has not checked: it is not used.
+std::optional<FILETIME> TimeStampTime(const CMSG_SIGNER_INFO& ASigner, PCCERT_CONTEXT ACert, HCERTSTORE AStore,
+                                      std::wstring& AWhyNot) {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  for (DWORD i = 0; i < ASigner.UnauthAttrs.cAttr; ++i) {
+    const CRYPT_ATTRIBUTE& attribute = ASigner.UnauthAttrs.rgAttr[i];
+    bool legacy = std::strcmp(attribute.pszObjId, szOID_RSA_counterSign) == 0;
+    if (!legacy && std::strcmp(attribute.pszObjId, szOID_RFC3161_counterSign) != 0) continue;
+    if (IsForLifetimeSigning(ACert)) {
+      AWhyNot = L"the certificate is for lifetime signing";
+      return {};
+    }
+    for (DWORD v = 0; v < attribute.cValue; ++v) {
+      std::wstring why;
+      TBytes stamp = BlobBytes(attribute.rgValue[v]);
+      std::optional<FILETIME> time =
+          legacy ? LegacyStampTime(ASigner, stamp, AStore, why) : Rfc3161StampTime(ASigner, stamp, why);
+      if (time && CompareFileTime(&*time, &now) > 0) {
+        time.reset();
+        why = L"it states a time to come";
+      }
+      if (time) return time;
+      AWhyNot = Format(L"its %s time stamp is not trusted: %s", {std::wstring(legacy ? L"legacy" : L"RFC 3161"), why});
+    }
+  }
+  return {};
+}
 
 }  // namespace
 
@@ -99,6 +551,31 @@ TPublisher ParsePublisher(const std::wstring& AText) {
   return {AText.substr(0, bar), AText.substr(bar + 1)};
 }
 
+std::optional<TTimeStampInfo> ReadTimeStampInfo(const BYTE* AData, size_t ASize) {
+  // TSTInfo ::= SEQUENCE { version INTEGER (1), policy OBJECT IDENTIFIER,
+  //   messageImprint SEQUENCE { hashAlgorithm AlgorithmIdentifier,
+  //   hashedMessage OCTET STRING }, serialNumber INTEGER, genTime
+  //   GeneralizedTime, the optional rest }
+  static constexpr BYTE Version1[] = {0x01};
+  TDerItem info, version, policy, imprint, serial, genTime, algorithm, hashed, oid, rest;
+  if (!OnlyItem(TBytes(AData, ASize), 0x30, info)) return {};
+  TBytes fields = info.Contents;
+  if (!TakeItem(fields, 0x02, version) || !SameBytes(version.Contents, Version1) || !TakeItem(fields, 0x06, policy) ||
+      !TakeItem(fields, 0x30, imprint) || !TakeItem(fields, 0x02, serial) || !TakeItem(fields, 0x18, genTime))
+    return {};
+  while (!fields.empty())
+    if (!TakeItem(fields, rest)) return {};
+  TBytes imprintFields = imprint.Contents;
+  if (!TakeItem(imprintFields, 0x30, algorithm) || !OnlyItem(imprintFields, 0x04, hashed)) return {};
+  TBytes algorithmFields = algorithm.Contents;
+  if (!TakeItem(algorithmFields, 0x06, oid)) return {};
+  TTimeStampInfo result;
+  result.HashAlgorithm = ObjectIdentifierText(oid.Contents);
+  if (result.HashAlgorithm.empty() || !ReadGeneralizedTime(genTime.Contents, result.Time)) return {};
+  result.HashedMessage.assign(hashed.Contents.begin(), hashed.Contents.end());
+  return result;
+}
+
 void VerifySignedFile(const std::wstring& AFileName, HANDLE AFile, const TPublisher& APublisher) {
   auto verify = WinVerifyTrust.Get();
   TVerifyData check(AFileName.c_str(), AFile, WTD_STATEACTION_VERIFY, nullptr);
@@ -106,26 +583,25 @@ void VerifySignedFile(const std::wstring& AFileName, HANDLE AFile, const TPublis
   TUniqueVerifyState state(check.Data.hWVTStateData);  // kept for a failed check as well
   if (result != 0)
     Refuse(AFileName, Format(L"the signature check failed with 0x%.8x", {uint64_t(uint32_t(result))}));
-  PCCERT_CONTEXT signer = SignerCertificate(state.Get());
+  CRYPT_PROVIDER_SGNR* provSigner = FirstSigner(state.Get());
+  PCCERT_CONTEXT signer = SignerCertificate(provSigner);
   if (!signer) Refuse(AFileName, L"no signer certificate");
 
   // The system's check alone accepts more than it should on some systems:
-  // the chain is built here, for code signing, at the current time, with
-  // the signature's own certificates as the only extra ones.
-  LPSTR usage[] = {const_cast<LPSTR>(szOID_PKIX_KP_CODE_SIGNING)};
-  CERT_CHAIN_PARA para{};
-  para.cbSize = sizeof(para);
-  para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
-  para.RequestedUsage.Usage.cUsageIdentifier = 1;
-  para.RequestedUsage.Usage.rgpszUsageIdentifier = usage;
-  PCCERT_CHAIN_CONTEXT context = nullptr;
-  BOOL built = CertGetCertificateChain.Get()(nullptr, signer, nullptr, signer->hCertStore, &para,
-                                             CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, nullptr, &context);
-  DWORD error = GetLastError();
-  TUniqueCertificateChain chain(context);
-  if (!built || !chain) Refuse(AFileName, Format(L"no certificate chain (error %u)", {uint64_t(error)}));
+  // the chain is built here, for code signing, with the signature's own
+  // certificates as the only extra ones, at the time of a time stamp this
+  // check trusts, else now.
+  std::wstring whyNotStamped;
+  std::optional<FILETIME> stamped;
+  if (provSigner->psSigner) stamped = TimeStampTime(*provSigner->psSigner, signer, signer->hCertStore, whyNotStamped);
+  std::wstring when = stamped ? L"at the time of its time stamp"
+                              : whyNotStamped.empty() ? L"now" : L"now (" + whyNotStamped + L")";
+  DWORD error = 0;
+  TUniqueCertificateChain chain =
+      BuildChain(signer, stamped ? &*stamped : nullptr, signer->hCertStore, szOID_PKIX_KP_CODE_SIGNING, error);
+  if (!chain) Refuse(AFileName, Format(L"no certificate chain (error %u)", {uint64_t(error)}));
   if (DWORD status = chain.Get()->TrustStatus.dwErrorStatus & ~RevocationUnknown)
-    Refuse(AFileName, Format(L"the certificate chain has errors 0x%.8x", {uint64_t(status)}));
+    Refuse(AFileName, Format(L"the certificate chain has errors 0x%.8x %s", {uint64_t(status), when}));
 
   CERT_CHAIN_POLICY_PARA policyPara{};
   policyPara.cbSize = sizeof(policyPara);
@@ -134,7 +610,8 @@ void VerifySignedFile(const std::wstring& AFileName, HANDLE AFile, const TPublis
   policy.cbSize = sizeof(policy);
   if (!CertVerifyCertificateChainPolicy.Get()(CERT_CHAIN_POLICY_AUTHENTICODE, chain.Get(), &policyPara, &policy) ||
       policy.dwError != 0)
-    Refuse(AFileName, Format(L"the Authenticode policy refused the chain with 0x%.8x", {uint64_t(policy.dwError)}));
+    Refuse(AFileName,
+           Format(L"the Authenticode policy refused the chain with 0x%.8x %s", {uint64_t(policy.dwError), when}));
 
   if (APublisher.IsAny()) return;
   std::wstring commonName = SubjectAttribute(signer, szOID_COMMON_NAME);

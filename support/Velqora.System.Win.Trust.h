@@ -4,7 +4,10 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "UniqueHandle.h"
 #include "Velqora.System.SysUtils.h"
@@ -43,11 +46,27 @@ using TUniqueVerifyState = TUniqueHandle<HANDLE, ReleaseVerifyState>;
 
 // Verifies the file (its name, and an open handle through which it is
 // read) carries a valid Authenticode signature: the system's signature
-// check passes, a chain built here at the current time for code signing
-// has no error (unknown revocation aside) and passes the Authenticode chain
-// policy, and the signer is APublisher unless that is any. Raises
-// EUntrustedFile when it is not, ESystemError when wintrust or crypt32
-// cannot be bound.
+// check passes, a chain built here for code signing has no error (unknown
+// revocation aside) and passes the Authenticode chain policy, and the
+// signer is APublisher unless that is any. The chain is built at the time
+// of the signature's time stamp when it carries one that this check trusts
+// (a legacy or an RFC 3161 counter-signature, valid, made over this
+// signature, by a time-stamping authority whose chain was valid then, for
+// a certificate not meant for lifetime signing), else at the current time.
+// Raises EUntrustedFile when it is not, ESystemError when wintrust or
+// crypt32 cannot be bound.
 void VerifySignedFile(const std::wstring& AFileName, HANDLE AFile, const TPublisher& APublisher);
+
+// What the check reads of an RFC 3161 time stamp's content (TSTInfo): the
+// digest it stamps, the object identifier of that digest's algorithm, and
+// the time it vouches for (to the second).
+struct TTimeStampInfo {
+  std::string HashAlgorithm;
+  std::vector<BYTE> HashedMessage;
+  FILETIME Time{};
+};
+// Reads a DER-encoded TSTInfo that fills AData exactly; none for anything
+// else. The data comes from the downloaded file: nothing is read outside it.
+std::optional<TTimeStampInfo> ReadTimeStampInfo(const BYTE* AData, size_t ASize);
 
 }  // namespace Velqora

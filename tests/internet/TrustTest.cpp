@@ -1,11 +1,15 @@
 // Authenticode checks of partner programs signed by the test script in
-// every way that must be refused, under the test root.
+// every way that must be refused, under the test root, with and without
+// time stamps; and the reading of an RFC 3161 time stamp's content.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <wincrypt.h>
 #include <softpub.h>
 #include <wintrust.h>
+
+#include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "TrustedRoot.h"
@@ -44,10 +48,10 @@ protected:
 TEST_F(TrustTest, OnlyAProperlySignedProgramOfThePublisherPasses) {
   const TPublisher publisher{L"Bountiq Test Partner", L"Bountiq Test Partner Ltd"};
   struct TCase {
-    const wchar_t* File;
+    std::wstring File;
     bool AnyPublisher, ThePublisher;  // accepted with any publisher / with the one expected
   };
-  const TCase cases[] = {
+  std::vector<TCase> cases = {
       {L"signed.exe", true, true},
       {L"unsigned.exe", false, false},
       {L"tampered.exe", false, false},
@@ -56,7 +60,28 @@ TEST_F(TrustTest, OnlyAProperlySignedProgramOfThePublisherPasses) {
       {L"expired.exe", false, false},
       {L"tls-server.exe", false, false},
       {L"untrusted-root.exe", false, false},
+      // Stamped in 2020 under the root, but by a code-signing certificate,
+      // not a time-stamping authority's.
+      {L"expired-stamped-not-tsa.exe", false, false},
+      // Stamped in 2020, but the certificate is for lifetime signing: its
+      // signatures end with it.
+      {L"expired-lifetime-stamped.exe", false, false},
   };
+  // Each with a legacy time stamp (NAME.exe) and an RFC 3161 one
+  // (NAME-rfc3161.exe). "expired" was valid through 2020.
+  const TCase stamped[] = {
+      {L"stamped", true, true},  // a valid certificate, stamped now
+      {L"expired-stamped", true, true},  // stamped in 2020: judged then
+      {L"expired-stamped-late", false, false},  // stamped in 2022
+      {L"expired-stamped-untrusted", false, false},  // by an authority under an untrusted root
+      {L"expired-stamped-tsa-not-valid-then", false, false},  // by an authority certified from 2023 on
+      {L"expired-stamped-other-digest", false, false},  // a stamp of another signature
+      {L"expired-stamped-broken", false, false},  // the authority's signature broken
+  };
+  for (const TCase& c : stamped)
+    for (const wchar_t* kind : {L".exe", L"-rfc3161.exe"})
+      cases.push_back({c.File + kind, c.AnyPublisher, c.ThePublisher});
+
   for (const TCase& c : cases) {
     std::wstring file = Testing::SignedPartners() + L"\\" + c.File;
     SCOPED_TRACE(WideToUtf8(c.File));
@@ -64,6 +89,7 @@ TEST_F(TrustTest, OnlyAProperlySignedProgramOfThePublisherPasses) {
     Velqora::TUniqueFileHandle handle(
         CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(handle);
+    std::wstring anyRefusal;
     for (bool any : {true, false}) {
       std::wstring refusal;
       try {
@@ -73,12 +99,100 @@ TEST_F(TrustTest, OnlyAProperlySignedProgramOfThePublisherPasses) {
       }
       EXPECT_EQ(refusal.empty(), any ? c.AnyPublisher : c.ThePublisher)
           << (any ? "any publisher: " : "the publisher: ") << WideToUtf8(refusal);
+      if (any) anyRefusal = refusal;
     }
     // Under Wine the system's check alone accepts every signature that
     // matches its file; the wrapper's own chain refuses the rest.
-    std::printf("  %-20s the system's own check alone: 0x%08lx\n", WideToUtf8(c.File).c_str(),
+    std::printf("  %-46s the system's own check alone: 0x%08lx\n", WideToUtf8(c.File).c_str(),
                 static_cast<unsigned long>(SystemVerdict(file)));
+    // Why, for the record: which check caught which stamp.
+    if (!anyRefusal.empty())
+      std::printf("      %s\n", WideToUtf8(anyRefusal.substr(anyRefusal.find(L": ") + 2)).c_str());
   }
+}
+
+// DER items for the time stamp contents below.
+std::string Der(unsigned char ATag, const std::string& AContents) {
+  std::string item(1, char(ATag));
+  if (AContents.size() < 0x80) {
+    item += char(AContents.size());
+  } else {
+    item += char(0x82);
+    item += char(AContents.size() >> 8);
+    item += char(AContents.size() & 0xFF);
+  }
+  return item + AContents;
+}
+
+// A TSTInfo with the time AGenTime, stamping ADigest by SHA-256; ARest
+// follows the time.
+std::string TimeStampInfo(const std::string& AGenTime, const std::string& ADigest = std::string(32, '\x5A'),
+                          const std::string& ARest = "", const std::string& AVersion = "\x01") {
+  const std::string sha256 = Der(0x06, "\x60\x86\x48\x01\x65\x03\x04\x02\x01") + Der(0x05, "");
+  return Der(0x30, Der(0x02, AVersion) + Der(0x06, "\x2B\x06\x01\x04\x01") +
+                       Der(0x30, Der(0x30, sha256) + Der(0x04, ADigest)) + Der(0x02, "\x07") + Der(0x18, AGenTime) +
+                       ARest);
+}
+
+std::optional<TTimeStampInfo> Read(const std::string& ADer) {
+  return ReadTimeStampInfo(reinterpret_cast<const BYTE*>(ADer.data()), ADer.size());
+}
+
+SYSTEMTIME SystemTime(const FILETIME& ATime) {
+  SYSTEMTIME time{};
+  FileTimeToSystemTime(&ATime, &time);
+  return time;
+}
+
+TEST(TimeStampInfo, ReadsTheStampedDigestAndTimeToTheSecond) {
+  struct TCase {
+    const char* Name;
+    std::string Der;
+    size_t DigestSize;
+  };
+  const TCase cases[] = {
+      {"plain", TimeStampInfo("20200601123456Z"), 32},
+      {"fraction of a second", TimeStampInfo("20200601123456.789Z"), 32},
+      {"optional fields after the time", TimeStampInfo("20200601123456Z", std::string(32, '\x5A'),
+                                                       Der(0x30, Der(0x02, "\x01")) + Der(0x02, "\x11\x22")), 32},
+      {"long form lengths", TimeStampInfo("20200601123456Z", std::string(300, '\x5A')), 300},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::optional<TTimeStampInfo> info = Read(c.Der);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->HashAlgorithm, "2.16.840.1.101.3.4.2.1");
+    EXPECT_EQ(info->HashedMessage, std::vector<BYTE>(c.DigestSize, 0x5A));
+    SYSTEMTIME t = SystemTime(info->Time);
+    EXPECT_EQ((std::vector<int>{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds}),
+              (std::vector<int>{2020, 6, 1, 12, 34, 56, 0}));
+  }
+}
+
+TEST(TimeStampInfo, RefusesEverythingElse) {
+  const std::string good = TimeStampInfo("20200601123456Z");
+  // Every cut of a good one, which must be read within its bounds.
+  for (size_t size = 0; size < good.size(); ++size) EXPECT_FALSE(Read(good.substr(0, size))) << "cut at " << size;
+  struct TCase {
+    const char* Name;
+    std::string Der;
+  };
+  const TCase cases[] = {
+      {"trailing bytes", good + '\0'},
+      {"version 2", TimeStampInfo("20200601123456Z", std::string(32, '\x5A'), "", "\x02")},
+      {"local time", TimeStampInfo("20200601123456")},
+      {"time with an offset", TimeStampInfo("20200601123456+0100")},
+      {"dot without digits", TimeStampInfo("20200601123456.Z")},
+      {"month 13", TimeStampInfo("20201301123456Z")},
+      {"hour 24", TimeStampInfo("20200601243456Z")},
+      {"letters in the time", TimeStampInfo("2020060112345xZ")},
+      {"UTCTime instead", std::string(good).replace(good.find('\x18'), 1, "\x17")},
+      {"length beyond the data", "\x30\x84\xFF\xFF\xFF\xF0" + good},
+      {"length of five bytes", "\x30\x85\x00\x00\x00\x00\x10" + good},
+      {"multi-byte tag", "\x1F\x81\x01\x00"},
+      {"empty", ""},
+  };
+  for (const TCase& c : cases) EXPECT_FALSE(Read(c.Der)) << c.Name;
 }
 
 TEST(Publisher, ParsesCommonNameAndOrganisation) {
