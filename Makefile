@@ -17,7 +17,7 @@ BUILD := $(if $(filter x86_64,$(ARCH)),build-x86_64,build)
 # The shipped programs, built in build/ whatever is tested.
 SHIPPED := bountiq-wrapper bountiq-pack
 
-.PHONY: all setup build build-other host test fuzz fuzz-merge demo bench bench-pack bench-log bench-transfer bench-markup bench-timer pictures readme-pictures clean
+.PHONY: all setup build build-other host test fuzz fuzz-merge demo faults bench bench-pack bench-log bench-transfer bench-markup bench-timer pictures readme-pictures clean
 
 all: build
 
@@ -69,6 +69,10 @@ fuzz-merge: host
 
 demo: build
 	@KEEP_DISPLAY=$${DISPLAY:+1} scripts/wine-session.sh scripts/demo.sh
+
+# The installer phase under faults, one line per case (scripts/faults.sh).
+faults: build
+	@scripts/wine-session.sh scripts/faults.sh
 
 # The README's pictures of the two pages, taken by the demo on a display of
 # its own (the same every time) and put into docs/.

@@ -13,7 +13,9 @@ that is set) and writes "HTTP_PORT [HTTPS_PORT]" to PORT_FILE. Paths:
   /stall          announces 100000 bytes, sends 1000, then nothing
   /endless        a chunked body that never ends (64 KiB every 2 ms)
   /echo...        the request line's target as the body
-  /nano_download.php  the file named by BOUNTIQ_PARTNER_FILE
+  /nano_download.php  the file named by BOUNTIQ_PARTNER_FILE; or, when the
+                  file BOUNTIQ_PARTNER_ROUTE names holds a path, what that
+                  path answers (read at each request)
   /files/NAME     the file NAME of the folder BOUNTIQ_FILES
 Every request is appended to PORT_FILE + ".log" as "UNIX_TIME REQUEST_LINE".
 """
@@ -43,6 +45,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
         with open(sys.argv[1] + ".log", "a") as log:
             log.write("%.6f %s\n" % (time.time(), self.requestline))
         url = urllib.parse.urlsplit(self.path)
+        route = os.environ.get("BOUNTIQ_PARTNER_ROUTE")
+        if url.path == "/nano_download.php" and route and os.path.isfile(route):
+            with open(route) as f:
+                target = f.read().strip()
+            if target:
+                url = urllib.parse.urlsplit(target)
         if url.path == "/bytes":
             size = int(urllib.parse.parse_qs(url.query).get("size", ["0"])[0])
             self.reply(200, pattern(size))
@@ -82,7 +90,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             except OSError:
                 pass  # the client gave up
             self.close_connection = True
-            self.connection.shutdown(2)
+            try:
+                self.connection.shutdown(2)
+            except OSError:
+                pass  # gone already
         elif url.path == "/nano_download.php":
             with open(os.environ["BOUNTIQ_PARTNER_FILE"], "rb") as f:
                 self.reply(200, f.read())
@@ -103,7 +114,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(len(body)))
         self.send_header("Content-Type", "application/octet-stream")
         self.end_headers()
-        self.wfile.write(body)
+        try:
+            self.wfile.write(body)
+        except OSError:
+            pass  # the client gave up
 
 
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
