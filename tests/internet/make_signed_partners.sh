@@ -36,17 +36,9 @@ set -euo pipefail
 program=$(realpath "$1")
 mkdir -p "$2"
 out=$(realpath "$2")
-work=$(mktemp -d)
 here=$(cd "$(dirname "$0")" && pwd)
-server=""
-cleanup() {
-  if [ -n "$server" ]; then
-    kill "$server" 2>/dev/null || true
-    wait "$server" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# A work folder, and the clean-up that stops the server in $server.
+. "$here/loopback.sh"
 cd "$work"
 
 subject='/CN=Bountiq Test Partner/O=Bountiq Test Partner Ltd'
