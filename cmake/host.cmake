@@ -21,18 +21,21 @@ set(BOUNTIQ_PORTABLE_SOURCES
   support/Velqora.System.Win.Internet.Entities.cpp
   controls/Project.VCL.AxLabel.HtmlParser.cpp
   controls/Project.VCL.AxLabel.HtmlDrawer.cpp
-  controls/Project.VCL.AxLabel.HtmlDrawer.Ellipsis.cpp)
+  controls/Project.VCL.AxLabel.HtmlDrawer.Ellipsis.cpp
+  tools/pack/PeResources.cpp)
 # Their tests, which include no system header either.
 set(BOUNTIQ_PORTABLE_TESTS
   tests/controls/HtmlParserTest.cpp
   tests/controls/HtmlDrawerTest.cpp
-  tests/controls/HtmlTestCanvas.Host.cpp)
+  tests/controls/HtmlTestCanvas.Host.cpp
+  tests/pack/PeResourcesTest.cpp)
 # The fuzz targets: NAME=SOURCE. Each has its seed corpus in
 # tests/<folder>/fuzz/corpus/NAME/ and its regression inputs in
 # tests/<folder>/fuzz/crashes/NAME/, beside its source.
 set(BOUNTIQ_FUZZ_TARGETS
   html_parser=tests/controls/fuzz/HtmlParserFuzz.cpp
-  html_drawer=tests/controls/fuzz/HtmlDrawerFuzz.cpp)
+  html_drawer=tests/controls/fuzz/HtmlDrawerFuzz.cpp
+  pe_resources=tests/pack/fuzz/PeResourcesFuzz.cpp)
 
 list(TRANSFORM BOUNTIQ_PORTABLE_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 list(TRANSFORM BOUNTIQ_PORTABLE_TESTS PREPEND ${CMAKE_SOURCE_DIR}/)
@@ -42,7 +45,8 @@ list(TRANSFORM BOUNTIQ_PORTABLE_TESTS PREPEND ${CMAKE_SOURCE_DIR}/)
 # links the same library, runs them all the same.
 add_library(bq_portable STATIC ${BOUNTIQ_PORTABLE_SOURCES})
 target_compile_options(bq_portable PRIVATE -fsanitize=fuzzer-no-link)
-target_include_directories(bq_portable PUBLIC ${CMAKE_SOURCE_DIR}/support ${CMAKE_SOURCE_DIR}/controls)
+target_include_directories(bq_portable PUBLIC ${CMAKE_SOURCE_DIR}/support ${CMAKE_SOURCE_DIR}/controls
+  ${CMAKE_SOURCE_DIR}/tools/pack)
 
 include(CTest)
 

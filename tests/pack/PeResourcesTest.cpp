@@ -1,0 +1,86 @@
+// The packing tools' reader of an executable's resources, on a small image
+// made here, whole and damaged one field at a time.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "PeImageFixture.h"
+#include "PeResources.h"
+
+using namespace Pack;
+
+namespace {
+
+TEST(PeResources, AWholeImageGivesItsResourcesWhereTheyLie) {
+  const std::vector<uint8_t> file = Testing::MinimalImage();
+  TPeImage image = TPeImage::Read(file);
+  EXPECT_FALSE(image.Is64);
+  ASSERT_EQ(image.Sections.size(), 1u);
+  EXPECT_EQ(image.Sections[0].Name, ".rsrc");
+  std::vector<TResource> resources = ReadResources(image, file);
+  ASSERT_EQ(resources.size(), 2u);
+  EXPECT_EQ(resources[0].Type, (TResourceId{10, {}}));
+  EXPECT_EQ(resources[0].Name, (TResourceId{0, u"ABC"}));
+  EXPECT_EQ(resources[0].Language, 1033);
+  EXPECT_EQ(std::string(file.begin() + resources[0].Offset, file.begin() + resources[0].Offset + resources[0].Size),
+            "hello");
+  EXPECT_EQ(resources[1].Name, (TResourceId{7, {}}));
+  EXPECT_EQ(resources[1].Size, 0u);
+}
+
+// Each damaged field makes the reader refuse the image with a message
+// that names what is wrong, reading nothing outside the bytes it holds
+// (the sanitizers of this build would stop it).
+TEST(PeResources, DamagedHeadersAndTablesAreRefusedWithWhatIsWrong) {
+  using Testing::Offsets;
+  struct TCase {
+    const char* Name;
+    size_t At;  // where the damage goes (Offsets::...)
+    uint32_t Value;  // written there, 32 bits (16 when Wide is false)
+    bool Wide;
+    const char* Message;  // a part of the message
+  };
+  const TCase cases[] = {
+      {"no MZ", 0, 0x5A4E, false, "no MZ"},
+      {"NT headers beyond the file", Offsets::NtOffset, 0x7FFFFFF0, true, "outside the file"},
+      {"no PE signature", Offsets::Nt, 0x00004551, true, "no PE signature"},
+      {"unknown optional header", Offsets::Magic, 0x0107, false, "neither"},
+      {"optional header past the end", Offsets::OptionalSize, 0xFFFF, false, "past the end"},
+      {"section table past the end", Offsets::Sections, 0xFFFF, false, "section table"},
+      {"resource section past the end", Offsets::RawSize, 0x7FFFFFFF, true, "past the end"},
+      {"resource address in no section", Offsets::ResourceRva, 0x9000, true, "no section"},
+      {"type directory outside the section", Offsets::RootEntryTarget, 0x80000000u | 0x7000, true, "outside"},
+      {"directory that refers to itself", Offsets::RootEntryTarget, 0x80000000u, true, "refers back"},
+      {"entry count past the section", Offsets::RootIdCount, 0xFFFF, false, "entries run past"},
+      {"type entry pointing at data", Offsets::RootEntryTarget, Offsets::DataEntry, true, "instead of a directory"},
+      {"name text past the section", Offsets::NameText, 0xFFFF, false, "runs past"},
+      {"name text outside the section", Offsets::NameEntry, 0x80000000u | 0x7FF0, true, "outside"},
+      {"data larger than the file", Offsets::DataSize, 0x7FFFFFFF, true, "outside the file"},
+      {"data at an address outside the file", Offsets::DataRva, 0x00500000, true, "outside the file"},
+      {"data entry outside the section", Offsets::LanguageEntryTarget, 0x7FF8, true, "outside"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::vector<uint8_t> file = Testing::MinimalImage();
+    if (c.Wide)
+      std::memcpy(file.data() + c.At, &c.Value, 4);
+    else
+      std::memcpy(file.data() + c.At, &c.Value, 2);
+    try {
+      ReadResources(TPeImage::Read(file), file);
+      ADD_FAILURE() << "accepted";
+    } catch (const EBadImage& e) {
+      EXPECT_NE(std::string(e.what()).find(c.Message), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(PeResources, ATruncatedImageIsRefusedAtEveryLength) {
+  const std::vector<uint8_t> whole = Testing::MinimalImage();
+  for (size_t length = 0; length < whole.size(); ++length) {
+    std::vector<uint8_t> file(whole.begin(), whole.begin() + length);
+    EXPECT_THROW(ReadResources(TPeImage::Read(file), file), EBadImage) << length;
+  }
+}
+
+}  // namespace

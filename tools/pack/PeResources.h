@@ -1,0 +1,68 @@
+// The resources of a Windows executable read from its bytes alone, with no
+// system function: for the packing tools, which read installers that come
+// from outside. Every header, table, offset, size and count is checked
+// against the bytes held before it is used; a resource directory that
+// refers back to itself is refused. Portable: no system header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace Pack {
+
+// A file that is no executable, or whose headers or resource tables are
+// damaged; the message says what is wrong.
+class EBadImage : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+// One section of the image as its table describes it.
+struct TSection {
+  std::string Name;
+  uint32_t VirtualAddress = 0, VirtualSize = 0, RawOffset = 0, RawSize = 0;
+};
+
+// A resource type or name: a number, or a text (upper-case as stored).
+struct TResourceId {
+  uint16_t Number = 0;
+  std::u16string Text;  // empty: the number counts
+  bool operator==(const TResourceId&) const = default;
+};
+
+// One resource: its type, name and language, and where its data lies in
+// the file.
+struct TResource {
+  TResourceId Type, Name;
+  uint16_t Language = 0;
+  uint32_t Offset = 0, Size = 0;  // in the file, checked to lie inside it
+};
+
+// The headers of a PE image read from AFile: DOS header, NT headers (32 or
+// 64-bit), section table. Raises EBadImage.
+struct TPeImage {
+  static TPeImage Read(std::span<const uint8_t> AFile);
+
+  uint64_t FileSize = 0;
+  bool Is64 = false;
+  uint32_t NtOffset = 0;
+  uint32_t SizeOfHeaders = 0, FileAlignment = 0, SectionAlignment = 0;
+  uint32_t ResourceRva = 0, ResourceSize = 0;  // the data directory's entry (0: none)
+  std::vector<TSection> Sections;
+
+  // The file offset of ASize bytes at ARva, when one section's raw data
+  // holds all of them and the file holds that; raises EBadImage otherwise.
+  uint32_t FileOffset(uint32_t ARva, uint32_t ASize) const;
+};
+
+// Every resource of the image, in the order of its directory (types, names,
+// languages as stored). Raises EBadImage for a directory or data entry that
+// lies outside the resource section or the file, a directory met twice on
+// one path (a loop), or a tree deeper than three levels.
+std::vector<TResource> ReadResources(const TPeImage& AImage, std::span<const uint8_t> AFile);
+
+}  // namespace Pack
