@@ -15,7 +15,7 @@ endif
 export BOUNTIQ_TEST_ARCH := $(ARCH)
 BUILD := $(if $(filter x86_64,$(ARCH)),build-x86_64,build)
 # The shipped programs, built in build/ whatever is tested.
-SHIPPED := bountiq-wrapper bountiq-pack
+SHIPPED := bountiq-wrapper bountiq-pack bountiq-pack-native
 
 .PHONY: all setup build build-other host test fuzz fuzz-merge demo faults bench bench-pack bench-log bench-transfer bench-markup bench-timer pictures readme-pictures clean
 

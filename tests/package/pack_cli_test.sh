@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# The packaging tool as a publisher runs it on Linux (through its Wine
-# launcher), with the results checked by independent tools: wrestool reads
-# the resources, pefile checks the checksum and the section layout.
+# The packaging tool as a publisher runs it on Linux, with the results
+# checked by independent tools: wrestool reads the resources, pefile checks
+# the checksum and the section layout.
 #   pack_cli_test.sh BIN_DIR FIXTURES_DIR [OTHER_TEMPLATE]   (inside a Wine session)
 # OTHER_TEMPLATE: the template of the other architecture, packed as well.
+# PACK (default BIN_DIR/bountiq-pack, the tool for Linux) is the tool tested.
 set -u
 bin=$1
 fixtures=$2
 other_template=${3:-}
-pack=$bin/bountiq-pack
+pack=${PACK:-$bin/bountiq-pack}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 passed=0
@@ -79,7 +80,8 @@ check "--name is stored" \
 # same.
 version_block() { resource "$1" 16 1 | head -c "$(resource "$work/tool.exe" 16 1 | od -An -tu2 -N2 | tr -d ' ')"; }
 check "the product's version was copied" cmp -s <(version_block "$out") <(version_block "$work/tool.exe")
-check "no temporary file is left" test -z "$(find "$work" -name 'bqp*')"
+temporaries() { find "$work" -name 'bqp*' -o -name '.bountiq-pack-*'; }
+check "no temporary file is left" test -z "$(temporaries)"
 
 # ---- a template of the other architecture: PE32 and PE32+ both pack ----
 pe_kind() {  # pe_kind FILE -> PE32 or PE32+
@@ -125,7 +127,7 @@ bad() {  # bad DESCRIPTION EXPECTED-MESSAGE ARGS...
   grep -qF -- "$expected" <<<"$err" || { fail "$what: message '$err'"; return; }
   [ "$(wc -l <<<"$err")" = 1 ] || { fail "$what: more than one line: $err"; return; }
   [ ! -e "$work/bad.exe" ] || { fail "$what: output left behind"; return; }
-  [ -z "$(find "$work" -name 'bqp*')" ] || { fail "$what: temporary file left behind"; return; }
+  [ -z "$(temporaries)" ] || { fail "$what: temporary file left behind"; return; }
   ok
 }
 bad "missing installer" "cannot read installer" "$work/missing.exe" -o "$work/bad.exe"
