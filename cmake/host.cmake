@@ -22,20 +22,24 @@ set(BOUNTIQ_PORTABLE_SOURCES
   controls/Project.VCL.AxLabel.HtmlParser.cpp
   controls/Project.VCL.AxLabel.HtmlDrawer.cpp
   controls/Project.VCL.AxLabel.HtmlDrawer.Ellipsis.cpp
-  tools/pack/PeResources.cpp)
+  tools/pack/PeResources.cpp
+  tools/pack/PeWriter.cpp
+  tools/pack/InstallerResources.cpp)
 # Their tests, which include no system header either.
 set(BOUNTIQ_PORTABLE_TESTS
   tests/controls/HtmlParserTest.cpp
   tests/controls/HtmlDrawerTest.cpp
   tests/controls/HtmlTestCanvas.Host.cpp
-  tests/pack/PeResourcesTest.cpp)
-# The fuzz targets: NAME=SOURCE. Each has its seed corpus in
+  tests/pack/PeResourcesTest.cpp
+  tests/pack/PeWriterTest.cpp)
+# The fuzz targets: NAME=SOURCE=LONGEST, LONGEST the longest input in bytes
+# a fuzzing run makes. Each has its seed corpus in
 # tests/<folder>/fuzz/corpus/NAME/ and its regression inputs in
 # tests/<folder>/fuzz/crashes/NAME/, beside its source.
 set(BOUNTIQ_FUZZ_TARGETS
-  html_parser=tests/controls/fuzz/HtmlParserFuzz.cpp
-  html_drawer=tests/controls/fuzz/HtmlDrawerFuzz.cpp
-  pe_resources=tests/pack/fuzz/PeResourcesFuzz.cpp)
+  html_parser=tests/controls/fuzz/HtmlParserFuzz.cpp=4096
+  html_drawer=tests/controls/fuzz/HtmlDrawerFuzz.cpp=4096
+  pe_resources=tests/pack/fuzz/PeResourcesFuzz.cpp=65536)
 
 list(TRANSFORM BOUNTIQ_PORTABLE_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 list(TRANSFORM BOUNTIQ_PORTABLE_TESTS PREPEND ${CMAKE_SOURCE_DIR}/)
@@ -69,6 +73,7 @@ foreach(entry IN LISTS BOUNTIQ_FUZZ_TARGETS)
   string(REPLACE "=" ";" entry "${entry}")
   list(GET entry 0 name)
   list(GET entry 1 source)
+  list(GET entry 2 longest)
   get_filename_component(dir ${CMAKE_SOURCE_DIR}/${source} DIRECTORY)
   add_executable(${name}_fuzz ${CMAKE_SOURCE_DIR}/${source})
   target_compile_options(${name}_fuzz PRIVATE -fsanitize=fuzzer)
@@ -80,6 +85,7 @@ foreach(entry IN LISTS BOUNTIQ_FUZZ_TARGETS)
     COMMAND ${CMAKE_SOURCE_DIR}/scripts/fuzz-replay.sh $<TARGET_FILE:${name}_fuzz>
       ${dir}/corpus/${name} ${dir}/crashes/${name})
   set_tests_properties(${name}_fuzz_replay PROPERTIES TIMEOUT 300)
-  string(APPEND fuzz_list "${name} ${CMAKE_BINARY_DIR}/bin/${name}_fuzz ${dir}/corpus/${name} ${dir}/crashes/${name}\n")
+  string(APPEND fuzz_list
+    "${name} ${CMAKE_BINARY_DIR}/bin/${name}_fuzz ${dir}/corpus/${name} ${dir}/crashes/${name} ${longest}\n")
 endforeach()
 file(WRITE ${CMAKE_BINARY_DIR}/fuzz-targets.txt "${fuzz_list}")

@@ -16,13 +16,14 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 host=$top/build-host
 list=$host/fuzz-targets.txt
 seconds=${FUZZ_SECONDS:-600}
-# Captions are short; 4096 bytes hold 2047 UTF-16 units, plenty for every
-# kind of nesting, and keep each run fast.
-max_len=${FUZZ_MAX_LEN:-4096}
+# Each target's longest input comes with it (build-host/fuzz-targets.txt):
+# captions are short (4096 bytes hold 2047 UTF-16 units, plenty for every
+# kind of nesting), executables are not. FUZZ_MAX_LEN overrides it.
 [ -f "$list" ] || { echo "fuzz: no $list (cmake --preset host first)" >&2; exit 2; }
 
 if [ "${1:-}" = --merge ]; then
-  while read -r name program corpus crashes; do
+  while read -r name program corpus crashes max_len; do
+    max_len=${FUZZ_MAX_LEN:-$max_len}
     found=$host/fuzz/$name/corpus
     [ -d "$found" ] || { echo "$name: no fuzzing run to merge ($found)"; continue; }
     before=$(find "$corpus" -type f | wc -l)
@@ -42,7 +43,8 @@ workers=$(( $(nproc) / targets ))
 [ "$workers" -ge 1 ] || workers=1
 
 names=() pids=() logs=() crash_dirs=() stamps=()
-while read -r name program corpus crashes; do
+while read -r name program corpus crashes max_len; do
+  max_len=${FUZZ_MAX_LEN:-$max_len}
   dir=$host/fuzz/$name
   rm -rf "$dir" && mkdir -p "$dir/corpus" "$crashes"
   cp "$corpus"/* "$dir/corpus/"

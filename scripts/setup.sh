@@ -19,7 +19,7 @@ packages=(
   mingw-w64-i686-dev libz-mingw-w64-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   mingw-w64-x86-64-dev
-  cmake make googletest dpkg-dev gawk python3 python3-pefile icoutils time openssl wixl
+  cmake make g++ googletest dpkg-dev gawk python3 python3-pefile icoutils time openssl wixl
   osslsigncode faketime locales librsvg2-bin optipng
   clang-14 libclang-rt-14-dev llvm
 )

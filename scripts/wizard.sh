@@ -7,6 +7,8 @@
 #   wizard_start SETUP          starts the wrapper (its process in $wrapper)
 #                               and waits for its window
 #   wizard_start_command CMD... the same for a command that starts it
+#                               (with wizard_quiet=1 these answer 1 instead
+#                               of failing when no wizard appears)
 #   wizard_await X Y RRGGBB WHY waits until the client pixel has the colour
 #   wizard_await_quiet X Y RRGGBB  the same, answering instead of failing
 #   wizard_click X Y            clicks the client point
@@ -33,7 +35,7 @@ offer_machine() {
   offer_port=$port
 }
 
-wizard_start() { wizard_start_command "$1"; }
+wizard_start() { wizard_start_command "$1"; }  # see wizard_start_command
 
 wizard_start_command() {
   "$wine" "$@" &
@@ -42,10 +44,16 @@ wizard_start_command() {
   for _ in $(seq 300); do
     window=$(xwininfo -root -tree 2>/dev/null | awk -v t="\"$wizard_title\":" 'index($0, t) {print $1; exit}')
     [ -n "$window" ] && break
-    kill -0 "$wrapper" 2>/dev/null || wizard_fail "the wrapper ended without showing its wizard"
+    if ! kill -0 "$wrapper" 2>/dev/null; then
+      [ "${wizard_quiet:-0}" = 1 ] && return 1
+      wizard_fail "the wrapper ended without showing its wizard"
+    fi
     sleep 0.1
   done
-  [ -n "$window" ] || wizard_fail "no wizard window within 30 seconds"
+  if [ -z "$window" ]; then
+    [ "${wizard_quiet:-0}" = 1 ] && { kill "$wrapper" 2>/dev/null; return 1; }
+    wizard_fail "no wizard window within 30 seconds"
+  fi
   read -r wx wy ww wh < <(xwininfo -id "$window" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
     /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}')
   # The client area (545 x 380) sits in the frame Wine draws: equal borders,

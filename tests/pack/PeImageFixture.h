@@ -1,6 +1,8 @@
 // A small 32-bit PE image with one section, .rsrc, holding two resources of
 // type 10 (RCDATA), language 1033: "ABC" with the data "hello", and 7 with
-// no data. Offsets names where its fields lie, for tests that damage them.
+// no data; with ARelocations, a second section, .reloc, after it, holding
+// the relocations (512 bytes of a pattern). Offsets names where its fields
+// lie, for tests that damage them.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +23,8 @@ struct Offsets {
   static constexpr size_t DataEntry = 80;  // from the section's start
 };
 
-inline std::vector<uint8_t> MinimalImage() {
-  std::vector<uint8_t> f(Offsets::ResourceStart + 0x200, 0);
+inline std::vector<uint8_t> MinimalImage(bool ARelocations = false) {
+  std::vector<uint8_t> f(Offsets::ResourceStart + (ARelocations ? 0x400 : 0x200), 0);
   auto u16 = [&](size_t at, uint16_t v) { std::memcpy(f.data() + at, &v, 2); };
   auto u32 = [&](size_t at, uint32_t v) { std::memcpy(f.data() + at, &v, 4); };
   const size_t r = Offsets::ResourceStart;
@@ -44,6 +46,18 @@ inline std::vector<uint8_t> MinimalImage() {
   u32(Offsets::Table + 12, Offsets::SectionRva);
   u32(Offsets::RawSize, 0x200);
   u32(Offsets::Table + 20, Offsets::ResourceStart);
+  u32(Offsets::Optional + 56, ARelocations ? 0x3000 : 0x2000);  // size of image
+  if (ARelocations) {
+    u16(Offsets::Sections, 2);
+    std::memcpy(f.data() + Offsets::Table + 40, ".reloc", 6);
+    u32(Offsets::Table + 40 + 8, 0x180);
+    u32(Offsets::Table + 40 + 12, 0x2000);
+    u32(Offsets::Table + 40 + 16, 0x200);
+    u32(Offsets::Table + 40 + 20, Offsets::ResourceStart + 0x200);
+    u32(Offsets::Optional + 96 + 5 * 8, 0x2000);
+    u32(Offsets::Optional + 96 + 5 * 8 + 4, 0x180);
+    for (size_t i = 0; i < 0x200; ++i) f[Offsets::ResourceStart + 0x200 + i] = uint8_t(i * 7 + 3);
+  }
   // Types: one (10), to the names at 24.
   u16(r + 14, 1);
   u32(r + 16, 10);
