@@ -55,8 +55,6 @@ TEST(PeResources, DamagedHeadersAndTablesAreRefusedWithWhatIsWrong) {
       {"type entry pointing at data", Offsets::RootEntryTarget, Offsets::DataEntry, true, "instead of a directory"},
       {"name text past the section", Offsets::NameText, 0xFFFF, false, "runs past"},
       {"name text outside the section", Offsets::NameEntry, 0x80000000u | 0x7FF0, true, "outside"},
-      {"data larger than the file", Offsets::DataSize, 0x7FFFFFFF, true, "outside the file"},
-      {"data at an address outside the file", Offsets::DataRva, 0x00500000, true, "outside the file"},
       {"data entry outside the section", Offsets::LanguageEntryTarget, 0x7FF8, true, "outside"},
   };
   for (const TCase& c : cases) {
@@ -72,6 +70,21 @@ TEST(PeResources, DamagedHeadersAndTablesAreRefusedWithWhatIsWrong) {
     } catch (const EBadImage& e) {
       EXPECT_NE(std::string(e.what()).find(c.Message), std::string::npos) << e.what();
     }
+  }
+}
+
+// Data outside the file damage that one resource only: it is listed, with
+// what is wrong and no data, beside the others.
+TEST(PeResources, DataOutsideTheFileDamageThatResourceOnly) {
+  using Testing::Offsets;
+  for (auto [at, value] : {std::pair{Offsets::DataSize, 0x7FFFFFFFu}, std::pair{Offsets::DataRva, 0x00500000u}}) {
+    std::vector<uint8_t> file = Testing::MinimalImage();
+    std::memcpy(file.data() + at, &value, 4);
+    std::vector<TResource> resources = ReadResources(TPeImage::Read(file), file);
+    ASSERT_EQ(resources.size(), 2u);
+    EXPECT_NE(resources[0].Damage.find("outside the file"), std::string::npos) << resources[0].Damage;
+    EXPECT_EQ(resources[0].Size, 0u);
+    EXPECT_TRUE(resources[1].Damage.empty());
   }
 }
 

@@ -38,6 +38,10 @@ void ReadIcon(std::span<const uint8_t> AFile, const std::vector<TResource>& ARes
                             [](const TResource& r) { return r.Type == TResourceId{RtGroupIcon, {}}; });
   if (group == AResources.end()) return;
   const TResource* chosen = Find(AResources, RtGroupIcon, group->Name);
+  if (!chosen->Damage.empty()) {
+    AOut.Warnings.push_back("the installer's icon group is damaged (" + chosen->Damage + "): its icon is left out");
+    return;
+  }
   std::span<const uint8_t> bytes = AFile.subspan(chosen->Offset, chosen->Size);
   const size_t count = bytes.size() >= GroupHeaderSize ? U16(bytes, 4) : 0;
   if (bytes.size() < GroupHeaderSize || bytes.size() < GroupHeaderSize + GroupEntrySize * count) {
@@ -55,6 +59,11 @@ void ReadIcon(std::span<const uint8_t> AFile, const std::vector<TResource>& ARes
                               ", which it does not contain: its icon is left out");
       return;
     }
+    if (!image->Damage.empty()) {
+      AOut.Warnings.push_back("the installer's icon " + std::to_string(id) + " is damaged (" + image->Damage +
+                              "): its icon is left out");
+      return;
+    }
     if (taken.insert(id).second) images.push_back({{RtIcon, {}}, {id, {}}, English, Bytes(AFile, *image)});
   }
   AOut.Resources.push_back({{RtGroupIcon, {}}, {0, u"MAINICON"}, English, {bytes.begin(), bytes.end()}});
@@ -64,6 +73,10 @@ void ReadIcon(std::span<const uint8_t> AFile, const std::vector<TResource>& ARes
 void ReadVersion(std::span<const uint8_t> AFile, const std::vector<TResource>& AResources, TInstallerResources& AOut) {
   const TResource* version = Find(AResources, RtVersion, {1, {}});
   if (!version) return;
+  if (!version->Damage.empty()) {
+    AOut.Warnings.push_back("the installer's version information is damaged (" + version->Damage + "): it is left out");
+    return;
+  }
   std::vector<uint8_t> block = VersionBlock(AFile.subspan(version->Offset, version->Size));
   if (block.empty()) {
     AOut.Warnings.push_back("the installer's version information is damaged (its length does not fit its " +

@@ -139,14 +139,15 @@ private:
   void Data(uint32_t AOffset, TResource& AResource) {
     if (!Fits(AOffset, DataEntrySize, FSection.size())) Bad("a resource data entry lies outside the resource section");
     const uint32_t rva = U32(FSection, AOffset), size = U32(FSection, AOffset + 4);
+    TResource resource = AResource;
     try {
-      AResource.Offset = FImage.FileOffset(rva, size);
+      resource.Offset = FImage.FileOffset(rva, size);
+      resource.Size = size;
     } catch (const EBadImage&) {
-      Bad("the data of a resource (" + std::to_string(size) + " bytes at address " + std::to_string(rva) +
-          ") lies outside the file");
+      resource.Damage = "its data (" + std::to_string(size) + " bytes at address " + std::to_string(rva) +
+                        ") lie outside the file";
     }
-    AResource.Size = size;
-    Resources.push_back(AResource);
+    Resources.push_back(std::move(resource));
   }
 
   const TPeImage& FImage;

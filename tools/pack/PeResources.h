@@ -40,6 +40,9 @@ struct TResource {
   TResourceId Type, Name;
   uint16_t Language = 0;
   uint32_t Offset = 0, Size = 0;  // in the file, checked to lie inside it
+  // What is wrong with its data entry (its data lie outside the file);
+  // empty when nothing is. A damaged resource has no data (0, 0).
+  std::string Damage;
 };
 
 // The headers of a PE image read from AFile: DOS header, NT headers (32 or
@@ -61,8 +64,9 @@ struct TPeImage {
 
 // Every resource of the image, in the order of its directory (types, names,
 // languages as stored). Raises EBadImage for a directory or data entry that
-// lies outside the resource section or the file, a directory met twice on
-// one path (a loop), or a tree deeper than three levels.
+// lies outside the resource section, a directory met twice (a loop), or an
+// entry at the wrong level; a resource whose data lie outside the file is
+// listed with its damage.
 std::vector<TResource> ReadResources(const TPeImage& AImage, std::span<const uint8_t> AFile);
 
 }  // namespace Pack

@@ -263,8 +263,10 @@ void WriteWithResources(std::span<const uint8_t> ATemplate, const std::vector<TN
   // The resources: the template's, with the new ones added or in their
   // place.
   TTypes types;
-  for (const TResource& r : ReadResources(image, ATemplate))
+  for (const TResource& r : ReadResources(image, ATemplate)) {
+    if (!r.Damage.empty()) Bad("a resource of the template is damaged: " + r.Damage);
     types[r.Type][r.Name][r.Language] = {ATemplate.subspan(r.Offset, r.Size), false, r.Size};
+  }
   for (const TNewResource& r : ANew) {
     if (!r.Payload && r.Bytes.size() > 0xFFFFFFFFull) Bad("a resource is too large");
     types[r.Type][r.Name][r.Language] = {r.Bytes, r.Payload, r.Payload ? r.PayloadSize : uint32_t(r.Bytes.size())};

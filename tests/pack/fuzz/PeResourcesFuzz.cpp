@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   std::span<const uint8_t> file(AData, ASize);
   try {
     Pack::TPeImage image = Pack::TPeImage::Read(file);
-    for (const Pack::TResource& r : Pack::ReadResources(image, file)) CHECK(r.Offset <= ASize && r.Size <= ASize - r.Offset);
+    for (const Pack::TResource& r : Pack::ReadResources(image, file))
+      CHECK(r.Offset <= ASize && r.Size <= ASize - r.Offset && (r.Damage.empty() || r.Size == 0));
   } catch (const Pack::EBadImage&) {
   }
   Pack::TInstallerResources taken = Pack::ReadInstallerResources(file);

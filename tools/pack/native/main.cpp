@@ -393,6 +393,8 @@ void Info(const std::string& APath) {
   const Pack::TResource* name = find(u"RES_INSTALLER_NAME");
   const Pack::TResource* package = find(u"RES_INSTALLER_PACKAGE");
   if (!name || !package) throw EFailure{Quoted(path) + " is not a packed wrapper: it carries no installer"};
+  for (const Pack::TResource* r : {name, package})
+    if (!r->Damage.empty()) throw EFailure{Quoted(path) + " has damaged resources: the installer's " + r->Damage};
   std::vector<uint8_t> nameBytes(name->Size);
   ReadAt(file.Get(), nameBytes.data(), nameBytes.size(), name->Offset, Quoted(path));
   std::u16string text;
