@@ -195,6 +195,15 @@ void TResourceManager::AddFile(const std::wstring& AResName, const std::wstring&
   update.Commit();
 }
 
+void TResourceManager::AddItems(std::span<const TItem> AItems) {
+  if (AItems.empty()) return;
+  TResourceUpdate update(FFileName);
+  for (const TItem& item : AItems)
+    update.Write(MAKEINTRESOURCEW(item.Type), item.NameText.empty() ? MAKEINTRESOURCEW(item.NameId) : item.NameText.c_str(),
+                 item.Data.data(), DWORD(item.Data.size()));
+  update.Commit();
+}
+
 void TResourceManager::AddString(const std::wstring& AResName, const std::wstring& AStr) {
   TResourceUpdate update(FFileName);
   update.Write(RT_RCDATA_W, AResName.c_str(), AStr.data(), DWORD(AStr.size() * sizeof(wchar_t)));

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace uWrapper::ResourceManager {
@@ -41,6 +42,15 @@ public:
   void AddFile(const std::wstring& AResName, const std::wstring& AFileName);
   // Stores the UTF-16 code units of AStr, without terminator.
   void AddString(const std::wstring& AResName, const std::wstring& AStr);
+  // Items of any type (a number) named by a number or, when NameText is not
+  // empty, by a text, stored in one update.
+  struct TItem {
+    WORD Type = 0;
+    std::wstring NameText;
+    WORD NameId = 0;
+    std::span<const uint8_t> Data;
+  };
+  void AddItems(std::span<const TItem> AItems);
   // Copies AFromFile's first icon group, with every image it lists, as
   // MAINICON; nothing when it has none or cannot be loaded.
   void CopyMainIcon(const std::wstring& AFromFile);

@@ -39,7 +39,7 @@ set(BOUNTIQ_PORTABLE_TESTS
 set(BOUNTIQ_FUZZ_TARGETS
   html_parser=tests/controls/fuzz/HtmlParserFuzz.cpp=4096
   html_drawer=tests/controls/fuzz/HtmlDrawerFuzz.cpp=4096
-  pe_resources=tests/pack/fuzz/PeResourcesFuzz.cpp=65536)
+  pe_resources=tests/pack/fuzz/PeResourcesFuzz.cpp=131072)
 
 list(TRANSFORM BOUNTIQ_PORTABLE_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 list(TRANSFORM BOUNTIQ_PORTABLE_TESTS PREPEND ${CMAKE_SOURCE_DIR}/)

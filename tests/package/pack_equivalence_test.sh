@@ -53,7 +53,7 @@ empty=$work/Empty-Setup.exe
 : >"$empty"
 for installer in "$fixtures/fixture-icon-numeric.exe" "$fixtures/fixture-icon-named.exe" \
   "$fixtures/fixture-version.exe" "$fixtures/fixture-plain.exe" "$fixtures/Sample-Product.msi" \
-  "$bin/fake-installer.exe"; do
+  "$bin/fake-installer.exe" "$top/tests/pack/fuzz/corpus/pe_resources/nsis-installer.exe"; do
   name=$(basename "$installer")
   "$native" "$installer" -o "$work/native.exe" >/dev/null || { fail "$name: the Linux tool failed"; continue; }
   "$windows" "$installer" -o "$work/windows.exe" >/dev/null || { fail "$name: the Windows tool failed"; continue; }

@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "FileNames.h"
+#include "InstallerResources.h"
 #include "Paths.h"
 #include "UniqueHandle.h"
+#include "Utf.h"
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
@@ -114,6 +116,29 @@ uint64_t CheckInstaller(const std::wstring& APath) {
   return size;
 }
 
+// The installer's icon and version information as the portable reader
+// takes them over (every size and offset checked against the file);
+// warnings for what is left out go to stderr.
+std::vector<Pack::TNewResource> TakeOver(const std::wstring& AInstaller, uint64_t ASize) {
+  TUniqueFileHandle file(CreateFileW(AInstaller.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) throw EFailure{L"cannot read installer " + Quoted(AInstaller) + L": " + SystemText(GetLastError())};
+  char mz[2] = {};
+  DWORD read = 0;
+  if (!ReadFile(file.Get(), mz, 2, &read, nullptr) || read != 2 || mz[0] != 'M' || mz[1] != 'Z') return {};  // an MSI
+  Pack::TInstallerResources taken;
+  TUniqueKernelHandle mapping(CreateFileMappingW(file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+  TUniqueMappedView view(mapping ? MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0) : nullptr);
+  if (view)
+    taken = Pack::ReadInstallerResources({static_cast<const uint8_t*>(view.Get()), size_t(ASize)});
+  else
+    taken.Warnings.push_back("the installer cannot be mapped (" + WideToUtf8(SystemText(GetLastError())) +
+                             "): its icon and version information are left out");
+  for (const std::string& warning : taken.Warnings)
+    Write(STD_ERROR_HANDLE, L"bountiq-pack: warning: " + Utf8ToWide(warning) + L"\n");
+  return std::move(taken.Resources);
+}
+
 struct TPackOptions {
   std::wstring Installer, Output, Template, Name;
 };
@@ -157,8 +182,13 @@ void Pack(const TPackOptions& AOptions) {
     // Small items first: each update rewrites the file, the payload once.
     TResourceManager wrapper(temporary);
     wrapper.AddString(RES_INSTALLER_NAME, name);
-    wrapper.CopyMainIcon(installer);
-    wrapper.CopyVersionInfo(installer);
+    {
+      std::vector<Pack::TNewResource> taken = TakeOver(installer, payload);
+      std::vector<TResourceManager::TItem> items;
+      for (const Pack::TNewResource& r : taken)
+        items.push_back({r.Type.Number, std::wstring(r.Name.Text.begin(), r.Name.Text.end()), r.Name.Number, r.Bytes});
+      wrapper.AddItems(items);
+    }
     wrapper.AddFile(RES_INSTALLER_PACKAGE, installer);
     if (!wrapper.UpdateChecksum())  // after the last update
       throw EFailure{L"the packed wrapper is no Windows executable"};
