@@ -111,10 +111,12 @@ TEST_F(InstallerRunTest, APartnerThatFailsToDownloadOrToVerifyIsNotRun) {
   std::wstring https = L"https://localhost:" + Utf8ToWide(getenv("BOUNTIQ_HTTPS_PORT")) + L"/nano_download.php";
   // Besides: a server that stops sending, an endless body, an error page
   // larger than the limit, a chunked body cut short, a body announced
-  // larger than the limit.
+  // larger than the limit, an error status whose body is the properly
+  // signed partner.
   std::vector<std::wstring> urls = {Http + L"/status/404", Http + L"/cut", L"http://127.0.0.1:1/x", https,
                                     Http + L"/stall", Http + L"/endless", Http + L"/status/404?size=8000000",
-                                    Http + L"/cutchunked", Http + L"/bytes?size=5000000"};
+                                    Http + L"/cutchunked", Http + L"/bytes?size=5000000",
+                                    Http + L"/status/500?file=signed.exe"};
   for (const wchar_t* file : {L"unsigned.exe", L"tampered.exe", L"self-signed.exe", L"expired.exe", L"tls-server.exe",
                               L"untrusted-root.exe"})
     urls.push_back(Http + L"/files/" + file);
@@ -146,9 +148,21 @@ TEST_F(InstallerRunTest, OnlyThePublisherThePlanNamesIsRun) {
 TEST_F(InstallerRunTest, AProductThatExitsWith259IsNotWaitedForForever) {
   SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", L"0");
   SetEnvironmentVariableW(L"BOUNTIQ_FAKE_EXIT_CODE", L"259");  // STILL_ACTIVE
-  uInstaller::TInstallPlan plan;
-  plan.InstallOffer = false;
-  uInstaller::Installer::Run(plan);  // returns: the wait is on the process itself
+  // Run on a thread of its own with a bound: a wait that polls the exit
+  // code would never return, and fails the test instead of hanging it.
+  struct TRun {
+    static DWORD WINAPI Proc(LPVOID) {
+      uInstaller::TInstallPlan plan;
+      plan.InstallOffer = false;
+      uInstaller::Installer::Run(plan);  // raises nothing
+      return 0;
+    }
+  };
+  HANDLE thread = CreateThread(nullptr, 0, &TRun::Proc, nullptr, 0, nullptr);
+  ASSERT_TRUE(thread);
+  const DWORD waited = WaitForSingleObject(thread, 30000);
+  CloseHandle(thread);  // a thread that hangs is left to the end of the program
+  ASSERT_EQ(waited, WAIT_OBJECT_0) << "the installer phase still waits for a process that has ended";
   SetEnvironmentVariableW(L"BOUNTIQ_FAKE_EXIT_CODE", nullptr);
   EXPECT_TRUE(Record(L"Product-Setup.exe").Found);
   EXPECT_FALSE(InstallerFilesLeft(Temp));

@@ -60,7 +60,11 @@ protected:
     Debug::TDebugLogFile::Stop();
   }
   // The request lines the server saw.
-  static std::string ServerLog() { return Testing::ReadBytes(Utf8ToWide(getenv("BOUNTIQ_SERVER_LOG"))); }
+  // The loopback server's requests so far; none before its first.
+  static std::string ServerLog() {
+    const std::wstring log = Utf8ToWide(getenv("BOUNTIQ_SERVER_LOG"));
+    return Testing::FileExists(log) ? Testing::ReadBytes(log) : std::string();
+  }
 
   std::wstring Http, Https;
 };
@@ -154,6 +158,18 @@ TEST_F(InternetTest, UnreachableServersAndOtherSchemesFail) {
   EXPECT_EQ(status, 0u);
   EXPECT_FALSE(InternetRequest(L"GET", L"ftp://127.0.0.1/x", &stream));
   EXPECT_FALSE(InternetRequest(L"GET", L"file:///C:/windows/win.ini", &stream));
+  // Another scheme on a port where a server does answer: refused at once,
+  // before any connection (an FTP client would wait there for a greeting
+  // the HTTP server never sends), and the server sees no request.
+  const std::string before = ServerLog();
+  const DWORD saved = InternetTimeoutMs;
+  InternetTimeoutMs = 3000;
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_FALSE(InternetRequest(L"GET", L"ftp://127.0.0.1:" + Utf8ToWide(getenv("BOUNTIQ_HTTP_PORT")) + L"/ftp-probe",
+                               &stream));
+  EXPECT_LT(GetTickCount64() - start, 1000u) << "a connection was tried";
+  InternetTimeoutMs = saved;
+  EXPECT_EQ(ServerLog().find("ftp-probe", before.size()), std::string::npos);
   EXPECT_TRUE(stream.Bytes.empty());
 }
 

@@ -56,6 +56,7 @@ TEST_F(TrustTest, OnlyAProperlySignedProgramOfThePublisherPasses) {
       {L"unsigned.exe", false, false},
       {L"tampered.exe", false, false},
       {L"other-publisher.exe", true, false},
+      {L"other-organisation.exe", true, false},  // the expected name, another organisation
       {L"self-signed.exe", false, false},
       {L"expired.exe", false, false},
       {L"tls-server.exe", false, false},

@@ -7,7 +7,8 @@ Listens on 127.0.0.1 on free ports (plain HTTP on BOUNTIQ_SERVER_PORT when
 that is set) and writes "HTTP_PORT [HTTPS_PORT]" to PORT_FILE. Paths:
   /bytes?size=N   N bytes of a fixed pattern
   /status/CODE    that status, with the body "status CODE" (?size=N: N
-                  bytes of the pattern instead)
+                  bytes of the pattern instead; ?file=NAME: the file NAME of
+                  the folder BOUNTIQ_FILES)
   /cut            announces 100000 bytes, sends 1000 and closes
   /cutchunked     a chunked body that ends without its last chunk
   /stall          announces 100000 bytes, sends 1000, then nothing
@@ -56,8 +57,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.reply(200, pattern(size))
         elif url.path.startswith("/status/"):
             code = int(url.path.split("/")[2])
-            size = urllib.parse.parse_qs(url.query).get("size")
-            self.reply(code, pattern(int(size[0])) if size else ("status %d" % code).encode())
+            query = urllib.parse.parse_qs(url.query)
+            if "file" in query:
+                name = os.path.join(os.environ["BOUNTIQ_FILES"], os.path.basename(query["file"][0]))
+                with open(name, "rb") as f:
+                    self.reply(code, f.read())
+            else:
+                size = query.get("size")
+                self.reply(code, pattern(int(size[0])) if size else ("status %d" % code).encode())
         elif url.path == "/cut":
             self.send_response(200)
             self.send_header("Content-Length", "100000")

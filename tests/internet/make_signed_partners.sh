@@ -7,6 +7,8 @@
 #   unsigned.exe        the program as it is
 #   tampered.exe        signed.exe with one byte of its code changed
 #   other-publisher.exe signed under the root by another publisher
+#   other-organisation.exe  signed under the root by "Bountiq Test Partner"
+#                       of another organisation
 #   self-signed.exe     signed by a self-signed certificate of the right name
 #   expired.exe         signed under the root by a certificate that expired
 #                       (valid through 2020)
@@ -120,6 +122,7 @@ root root '/CN=Bountiq Test Root'
 root stranger '/CN=Bountiq Untrusted Root'
 issue partner root "$subject" codesign
 issue other root '/CN=Someone Else/O=Someone Else Ltd' codesign
+issue namesake root '/CN=Bountiq Test Partner/O=Someone Else Ltd' codesign
 issue expired root "$subject" codesign 20200101000000Z 20210101000000Z
 issue server root "$subject" server
 issue lost stranger "$subject" codesign
@@ -136,6 +139,7 @@ openssl x509 -in root.pem -outform DER -out "$out/root.der"
 sign partner signed.exe
 cp "$program" "$out/unsigned.exe"
 sign other other-publisher.exe
+sign namesake other-organisation.exe
 sign self self-signed.exe
 sign expired expired.exe
 sign server tls-server.exe

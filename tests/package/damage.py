@@ -25,6 +25,7 @@ KINDS = {
     "icon-group-larger-than-resource": "the icon group lists more images than its bytes hold",
     "icon-missing-image": "the icon group refers to icon 30583, which the file lacks",
     "no-resource-section": "the resource directory entry is empty",
+    "truncated-in-resources": "cut in the middle of the resource section",
 }
 
 
@@ -70,6 +71,8 @@ def main():
         e = entry_of(pe, 14).data.struct
         at = pe.get_offset_from_rva(e.OffsetToData)
         struct.pack_into("<H", data, at + 6 + 12, 30583)
+    elif kind == "truncated-in-resources":
+        data = data[: rsrc_raw + rsrc_dir.Size // 2]
     elif kind == "no-resource-section":
         struct.pack_into("<II", data, rsrc_dir.get_file_offset(), 0, 0)
     else:

@@ -50,6 +50,7 @@ cases=(
   "icon-group-larger-than-resource|the installer's icon group lists 30583 images in 48 bytes"
   "icon-missing-image|the installer's icon group refers to icon 30583, which it does not contain"
   "no-resource-section|"
+  "truncated-in-resources|the installer's resources cannot be read (the resource section runs past the end"
 )
 for entry in "${cases[@]}"; do
   kind=${entry%%|*}
@@ -75,7 +76,7 @@ done
 # Templates: only the Linux tool rebuilds a template's resources itself.
 native=$bin/bountiq-pack
 for kind in not-pe truncated-headers bad-e_lfanew section-table-past-end resource-loop \
-  resource-offset-out-of-range version-data-outside-file no-resource-section; do
+  resource-offset-out-of-range version-data-outside-file no-resource-section truncated-in-resources; do
   templ=$work/template-$kind.exe
   /usr/bin/python3 "$here/damage.py" "$bin/bountiq-wrapper.exe" "$kind" "$templ"
   rm -f "$work/out.exe"

@@ -81,7 +81,17 @@ protected:
   std::wstring File;
 };
 
+// The local date as the log writes it.
+std::wstring Today() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  wchar_t text[16];
+  wsprintfW(text, L"%02u.%02u.%04u", now.wDay, now.wMonth, now.wYear);
+  return text;
+}
+
 TEST_F(LogTest, RecordLayoutToTheColumn) {
+  const std::wstring TodayBefore = Today();
   const std::wstring module = LogModuleField(L"Module.exe");
   Log->WriteLog(1, module, L"first", L"TOwner");
   Log->BeginNesting(1);
@@ -94,6 +104,10 @@ TEST_F(LogTest, RecordLayoutToTheColumn) {
   ASSERT_EQ(lines.size(), 5u);
   const std::wregex timestamp(L"\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
   EXPECT_TRUE(std::regex_match(lines[0].substr(0, 24), timestamp)) << WideToUtf8(lines[0]);
+  // Day first, then month: today's date in that form (read before the
+  // record and after it, should midnight pass meanwhile).
+  const std::wstring date = lines[0].substr(0, 10), after = Today();
+  EXPECT_TRUE(date == TodayBefore || date == after) << WideToUtf8(date) << " is not " << WideToUtf8(after);
   EXPECT_EQ(lines[0].substr(24, 31), L"Module.exe" + std::wstring(21, L' '));
   EXPECT_EQ(lines[0].substr(55, 26), L"TOwner" + std::wstring(20, L' '));
   EXPECT_EQ(lines[0].substr(81), L"first");  // column 82

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "SystemTestSupport.h"
 #include "Velqora.System.Win.Registry.h"
 
@@ -102,6 +104,35 @@ TEST_F(RegistryTest, ReadOnlyOpeningKeepsTheView) {
   ASSERT_TRUE(reg.OpenKeyReadOnly(Key));
   EXPECT_EQ(reg.GetAccess(), REGSAM(KEY_READ | KEY_WOW64_64KEY));
   EXPECT_EQ(reg.CurrentPath(), Key.substr(1));
+}
+
+// HKLM\Software has a 32-bit and a 64-bit view (HKCU\Software is shared):
+// each view reads its own value, and deleting in the view this process does
+// not see by default leaves the other view's key.
+TEST_F(RegistryTest, TheMachineKeysViewsAreKeptApart) {
+  const std::wstring key = L"\\Software\\BountiqRegistryViewTest";
+  const REGSAM views[] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
+  auto open = [&](REGSAM AAccess) {
+    auto reg = std::make_unique<TRegistry>(AAccess);
+    reg->SetRootKey(HKEY_LOCAL_MACHINE);
+    return reg;
+  };
+  for (REGSAM view : views) {
+    auto reg = open(KEY_ALL_ACCESS | view);
+    ASSERT_TRUE(reg->OpenKey(key, true));
+    reg->WriteString(L"View", view == KEY_WOW64_64KEY ? L"64" : L"32");
+  }
+  for (REGSAM view : views) {
+    auto reg = open(KEY_ALL_ACCESS | view);
+    ASSERT_TRUE(reg->OpenKeyReadOnly(key));
+    EXPECT_EQ(reg->ReadString(L"View"), view == KEY_WOW64_64KEY ? L"64" : L"32");
+  }
+  const REGSAM other = sizeof(void*) == 4 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;  // not this process's own
+  const REGSAM own = other == KEY_WOW64_64KEY ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+  EXPECT_TRUE(open(KEY_ALL_ACCESS | other)->DeleteKey(key));
+  EXPECT_FALSE(open(KEY_ALL_ACCESS | other)->OpenKeyReadOnly(key));
+  EXPECT_TRUE(open(KEY_ALL_ACCESS | own)->OpenKeyReadOnly(key)) << "deleted in both views";
+  open(KEY_ALL_ACCESS | own)->DeleteKey(key);
 }
 
 TEST(RegistryText, RootNamesAndTheTextualKeyForm) {
