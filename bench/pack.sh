@@ -3,7 +3,7 @@
 # (make bench-pack):
 #  - packing incompressible installers of 64 and 256 MiB with the Linux tool
 #    and the Windows tool under Wine, beside cp of the same file, all in one
-#    run: wall time and peak memory;
+#    run: wall time (median of three, each after a sync) and peak memory;
 #  - start-up to the first window of a wrapper with a 64 MiB payload beside
 #    the bare template.
 # SIZE_MB and PAYLOAD_MB change the sizes; LIMIT=1 also searches for the
@@ -21,16 +21,30 @@ measure() {  # measure COMMAND... -> "seconds peak-KiB"
   /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null 2>"$work/err" || { cat "$work/err" >&2; return 1; }
   cat "$work/time"
 }
+# The median of three runs, each with the file system flushed first (the
+# last run's written pages would slow the next one down) and its output
+# removed after: measure_median OUTPUT COMMAND...
+measure_median() {
+  local out=$1 runs=()
+  shift
+  for _ in 1 2 3; do
+    sync
+    runs+=("$(measure "$@")")
+    rm -f "$out"
+  done
+  printf '%s\n' "${runs[@]}" | sort -n | sed -n 2p
+}
 
 echo "Packing an incompressible installer (peak memory is the largest resident set)"
 printf '  %-22s %9s %9s %12s\n' "" "64 MiB" "${size_mb} MiB" "peak at ${size_mb}"
 for mb in 64 "$size_mb"; do
   head -c "${mb}M" /dev/urandom >"$work/setup-$mb.exe"
   cp "$work/setup-$mb.exe" "$work/warm.exe" && rm "$work/warm.exe"  # both read from the page cache
-  read -r t_cp[$mb] m_cp < <(measure cp "$work/setup-$mb.exe" "$work/copy.exe")
-  read -r t_native[$mb] m_native[$mb] < <(measure "$bin/bountiq-pack" "$work/setup-$mb.exe" -o "$work/wrapped.exe")
-  read -r t_wine[$mb] m_wine < <(measure "$bin/bountiq-pack-wine" "$work/setup-$mb.exe" -o "$work/wrapped-wine.exe")
-  rm -f "$work/copy.exe" "$work/wrapped.exe" "$work/wrapped-wine.exe"
+  read -r t_cp[$mb] m_cp < <(measure_median "$work/copy.exe" cp "$work/setup-$mb.exe" "$work/copy.exe")
+  read -r t_native[$mb] m_native[$mb] < <(measure_median "$work/wrapped.exe" "$bin/bountiq-pack" "$work/setup-$mb.exe" \
+    -o "$work/wrapped.exe")
+  read -r t_wine[$mb] m_wine < <(measure_median "$work/wrapped-wine.exe" "$bin/bountiq-pack-wine" \
+    "$work/setup-$mb.exe" -o "$work/wrapped-wine.exe")
 done
 printf '  %-22s %7s s %7s s %9s KiB\n' cp "${t_cp[64]}" "${t_cp[$size_mb]}" "$m_cp" \
   "bountiq-pack (Linux)" "${t_native[64]}" "${t_native[$size_mb]}" "${m_native[$size_mb]}" \
