@@ -12,16 +12,7 @@ other_template=${3:-}
 pack=${PACK:-$bin/bountiq-pack}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-
-ok() { passed=$((passed + 1)); }
-fail() { failed=$((failed + 1)); echo "FAIL: $*"; }
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1
-  shift
-  if "$@"; then ok; else fail "$what"; fi
-}
+. "$(dirname "$0")/checks.sh"
 
 # pefile from Debian's package: the system's Python, whatever else is first
 # on the PATH.
@@ -161,5 +152,4 @@ check "each bad case runs the tool once" test "$(wc -l <"$work/stand-in.runs")" 
 check "--help shows the usage" grep -q "^usage: bountiq-pack" <("$pack" --help)
 check "--version" grep -q "^bountiq-pack [0-9]" <("$pack" --version)
 
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+checks_end pack_cli

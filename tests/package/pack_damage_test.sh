@@ -13,10 +13,7 @@ shift
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-ok() { passed=$((passed + 1)); }
-fail() { failed=$((failed + 1)); echo "FAIL: $*"; }
+. "$here/checks.sh"
 
 sound() {  # the wrapper's checksum is right and it carries the installer unchanged
   /usr/bin/python3 - "$1" "$2" <<'PY'
@@ -90,5 +87,4 @@ for kind in not-pe truncated-headers bad-e_lfanew section-table-past-end resourc
   ok
 done
 
-echo "pack_damage: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+checks_end pack_damage

@@ -15,15 +15,7 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 . "$top/scripts/wizard.sh"
 native=$bin/bountiq-pack
 windows=$bin/bountiq-pack-wine
-passed=0
-failed=0
-ok() { passed=$((passed + 1)); }
-fail() { failed=$((failed + 1)); echo "FAIL: $*"; }
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1
-  shift
-  if "$@"; then ok; else fail "$what"; fi
-}
+. "$top/tests/package/checks.sh"
 
 # Each resource as "type name language size" with its bytes' digest, as
 # pefile reads them, and whether the checksum is right.
@@ -91,5 +83,4 @@ wizard_end 60
 check "the signed wrapper exits 0" test "$rc" = 0
 check "the signed wrapper extracted and started its installer" test -e "$temp/Product-Setup.exe.record"
 
-echo "pack_equivalence: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+checks_end pack_equivalence
