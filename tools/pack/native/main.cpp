@@ -56,7 +56,7 @@ struct EFailure {
 std::string Quoted(const std::string& AText) { return "'" + AText + "'"; }
 std::string SystemText(int AError) { return std::strerror(AError); }
 
-// The same rule set for file names as the Windows tool's, on UTF-16.
+// A UTF-8 text (the command line's) as UTF-16, as the wrapper stores names.
 std::u16string Utf16(std::string_view AText) {
   std::u16string out;
   for (size_t i = 0; i < AText.size();) {
@@ -66,13 +66,14 @@ std::u16string Utf16(std::string_view AText) {
     else if (c >= 0xE0) code = c & 0x0F, extra = 2;
     else if (c >= 0xC0) code = c & 0x1F, extra = 1;
     else if (c >= 0x80) throw EFailure{"the installer's file name is not UTF-8"};
-    if (i + extra >= AText.size() + (extra ? 0 : 1) && extra) throw EFailure{"the installer's file name is not UTF-8"};
+    if (extra && i + extra >= AText.size()) throw EFailure{"the installer's file name is not UTF-8"};
     for (uint32_t k = 1; k <= extra; ++k) {
       unsigned char next = AText[i + k];
       if ((next & 0xC0) != 0x80) throw EFailure{"the installer's file name is not UTF-8"};
       code = code << 6 | (next & 0x3F);
     }
     i += 1 + extra;
+    if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) throw EFailure{"the installer's file name is not UTF-8"};
     if (code > 0xFFFF) {
       code -= 0x10000;
       out += char16_t(0xD800 + (code >> 10));
