@@ -22,6 +22,7 @@ set(BOUNTIQ_PORTABLE_SOURCES
   controls/Project.VCL.AxLabel.HtmlParser.cpp
   controls/Project.VCL.AxLabel.HtmlDrawer.cpp
   controls/Project.VCL.AxLabel.HtmlDrawer.Ellipsis.cpp
+  support/Velqora.System.Der.cpp
   tools/pack/PeResources.cpp
   tools/pack/PeWriter.cpp
   tools/pack/InstallerResources.cpp)
@@ -39,7 +40,8 @@ set(BOUNTIQ_PORTABLE_TESTS
 set(BOUNTIQ_FUZZ_TARGETS
   html_parser=tests/controls/fuzz/HtmlParserFuzz.cpp=4096
   html_drawer=tests/controls/fuzz/HtmlDrawerFuzz.cpp=4096
-  pe_resources=tests/pack/fuzz/PeResourcesFuzz.cpp=131072)
+  pe_resources=tests/pack/fuzz/PeResourcesFuzz.cpp=131072
+  der_timestamp=tests/support/fuzz/DerFuzz.cpp=4096)
 
 list(TRANSFORM BOUNTIQ_PORTABLE_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 list(TRANSFORM BOUNTIQ_PORTABLE_TESTS PREPEND ${CMAKE_SOURCE_DIR}/)

@@ -9,6 +9,7 @@
 #include <span>
 
 #include "Velqora.DllRoutines.h"
+#include "Velqora.System.Der.h"
 
 namespace Velqora {
 
@@ -142,104 +143,11 @@ TUniqueCertificateChain BuildChain(PCCERT_CONTEXT ACert, const FILETIME* ATime, 
   return chain;
 }
 
-// ---- Reading DER: only what the time stamps need, bounded by the data.
-
-// One DER item: its tag, its contents and its whole encoding.
-struct TDerItem {
-  BYTE Tag = 0;
-  TBytes Contents, Whole;
-};
-
-// Takes the item AData begins with off it; false when AData does not
-// begin with a whole item of one tag byte and a definite length.
-bool TakeItem(TBytes& AData, TDerItem& AItem) {
-  if (AData.size() < 2 || (AData[0] & 0x1F) == 0x1F) return false;
-  size_t at = 2, size = AData[1];
-  if (size & 0x80) {
-    size_t count = size & 0x7F;
-    if (count == 0 || count > 4 || AData.size() - at < count) return false;
-    size = 0;
-    for (size_t i = 0; i < count; ++i) size = (size << 8) | AData[at + i];
-    at += count;
-  }
-  if (AData.size() - at < size) return false;
-  AItem = {AData[0], AData.subspan(at, size), AData.first(at + size)};
-  AData = AData.subspan(at + size);
-  return true;
-}
-
-// Takes an item of the tag ATag off AData.
-bool TakeItem(TBytes& AData, BYTE ATag, TDerItem& AItem) { return TakeItem(AData, AItem) && AItem.Tag == ATag; }
-
-// AData as exactly one item of the tag ATag.
-bool OnlyItem(TBytes AData, BYTE ATag, TDerItem& AItem) { return TakeItem(AData, ATag, AItem) && AData.empty(); }
-
-// The dotted text of an object identifier's contents; "" when malformed.
-std::string ObjectIdentifierText(TBytes AContents) {
-  std::string text;
-  uint64_t value = 0;
-  size_t digits = 0;
-  for (BYTE b : AContents) {
-    if (digits == 0 && b == 0x80) return {};  // not the shortest form
-    if (++digits > 9) return {};
-    value = (value << 7) | (b & 0x7F);
-    if (b & 0x80) continue;
-    if (text.empty()) {
-      uint64_t first = value < 80 ? value / 40 : 2;
-      text = std::to_string(first) + "." + std::to_string(value - 40 * first);
-    } else {
-      text += "." + std::to_string(value);
-    }
-    value = 0;
-    digits = 0;
-  }
-  return digits == 0 ? text : std::string();
-}
-
-// "YYYYMMDDHHMMSS[.fraction]Z", the form RFC 3161 gives its time, to the
-// second.
-bool ReadGeneralizedTime(TBytes AText, FILETIME& ATime) {
-  auto digit = [&](size_t i) { return AText[i] >= '0' && AText[i] <= '9'; };
-  auto number = [&](size_t at, size_t count) {
-    WORD n = 0;
-    for (size_t i = at; i < at + count; ++i) n = WORD(n * 10 + (AText[i] - '0'));
-    return n;
-  };
-  if (AText.size() < 15 || AText.back() != 'Z') return false;
-  for (size_t i = 0; i < 14; ++i)
-    if (!digit(i)) return false;
-  size_t end = AText.size() - 1;
-  if (end > 14) {  // a fraction of a second: a dot and at least one digit
-    if (AText[14] != '.' || end == 15) return false;
-    for (size_t i = 15; i < end; ++i)
-      if (!digit(i)) return false;
-  }
-  SYSTEMTIME time{};
-  time.wYear = number(0, 4);
-  time.wMonth = number(4, 2);
-  time.wDay = number(6, 2);
-  time.wHour = number(8, 2);
-  time.wMinute = number(10, 2);
-  time.wSecond = number(12, 2);
-  return time.wMonth >= 1 && time.wMonth <= 12 && time.wDay >= 1 && time.wDay <= 31 && time.wHour < 24 &&
-         time.wMinute < 60 && time.wSecond < 60 && SystemTimeToFileTime(&time, &ATime);
-}
-
-// Appends a DER item of the tag ATag and the contents AContents.
-void AppendItem(std::vector<BYTE>& AOut, BYTE ATag, TBytes AContents) {
-  AOut.push_back(ATag);
-  size_t size = AContents.size();
-  if (size < 0x80) {
-    AOut.push_back(BYTE(size));
-  } else {
-    BYTE length[sizeof(size_t)];
-    size_t count = 0;
-    for (; size; size >>= 8) length[count++] = BYTE(size);
-    AOut.push_back(BYTE(0x80 | count));
-    while (count) AOut.push_back(length[--count]);
-  }
-  AOut.insert(AOut.end(), AContents.begin(), AContents.end());
-}
+// DER is read by the portable unit (Velqora.System.Der).
+using Der::TakeItem;
+using Der::OnlyItem;
+using Der::AppendItem;
+using TDerItem = Der::TItem;
 
 // ---- Checking a time stamp.
 
@@ -552,27 +460,19 @@ TPublisher ParsePublisher(const std::wstring& AText) {
 }
 
 std::optional<TTimeStampInfo> ReadTimeStampInfo(const BYTE* AData, size_t ASize) {
-  // TSTInfo ::= SEQUENCE { version INTEGER (1), policy OBJECT IDENTIFIER,
-  //   messageImprint SEQUENCE { hashAlgorithm AlgorithmIdentifier,
-  //   hashedMessage OCTET STRING }, serialNumber INTEGER, genTime
-  //   GeneralizedTime, the optional rest }
-  static constexpr BYTE Version1[] = {0x01};
-  TDerItem info, version, policy, imprint, serial, genTime, algorithm, hashed, oid, rest;
-  if (!OnlyItem(TBytes(AData, ASize), 0x30, info)) return {};
-  TBytes fields = info.Contents;
-  if (!TakeItem(fields, 0x02, version) || !SameBytes(version.Contents, Version1) || !TakeItem(fields, 0x06, policy) ||
-      !TakeItem(fields, 0x30, imprint) || !TakeItem(fields, 0x02, serial) || !TakeItem(fields, 0x18, genTime))
-    return {};
-  while (!fields.empty())
-    if (!TakeItem(fields, rest)) return {};
-  TBytes imprintFields = imprint.Contents;
-  if (!TakeItem(imprintFields, 0x30, algorithm) || !OnlyItem(imprintFields, 0x04, hashed)) return {};
-  TBytes algorithmFields = algorithm.Contents;
-  if (!TakeItem(algorithmFields, 0x06, oid)) return {};
+  std::optional<Der::TTimeStamp> read = Der::ReadTimeStamp(TBytes(AData, ASize));
+  if (!read) return {};
+  SYSTEMTIME time{};
+  time.wYear = read->Time.Year;
+  time.wMonth = read->Time.Month;
+  time.wDay = read->Time.Day;
+  time.wHour = read->Time.Hour;
+  time.wMinute = read->Time.Minute;
+  time.wSecond = read->Time.Second;
   TTimeStampInfo result;
-  result.HashAlgorithm = ObjectIdentifierText(oid.Contents);
-  if (result.HashAlgorithm.empty() || !ReadGeneralizedTime(genTime.Contents, result.Time)) return {};
-  result.HashedMessage.assign(hashed.Contents.begin(), hashed.Contents.end());
+  if (!SystemTimeToFileTime(&time, &result.Time)) return {};  // such as the 31st of April
+  result.HashAlgorithm = std::move(read->HashAlgorithm);
+  result.HashedMessage = std::move(read->HashedMessage);
   return result;
 }
 
