@@ -43,7 +43,18 @@ void ClickAt(int AX, int AY) {
   input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
   input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
   input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-  SendInput(3, input, sizeof(INPUT));
+  // The pointer first, and the press only once it is there: Wine may take
+  // a press sent right behind the move at the pointer's old place (the last
+  // click's), which then presses whatever lies there now.
+  SendInput(1, input, sizeof(INPUT));
+  PumpUntil(
+      [&] {
+        POINT at{};
+        return GetCursorPos(&at) && at.x == AX && at.y == AY;
+      },
+      2000);
+  Sleep(50);
+  SendInput(2, input + 1, sizeof(INPUT));
 }
 
 void ClickWindow(HWND AWnd) {
