@@ -73,6 +73,26 @@ TEST(PeResources, DamagedHeadersAndTablesAreRefusedWithWhatIsWrong) {
   }
 }
 
+// The data directories are as many as the header counts, but never more
+// than it holds (nor than 16): entries past it are the section table's bytes.
+TEST(PeResources, DataDirectoriesAreThoseTheHeaderBothCountsAndHolds) {
+  using Testing::Offsets;
+  struct TCase {
+    uint32_t Count;
+    uint16_t OptionalSize;
+    size_t Expected;
+  };
+  for (const TCase& c : {TCase{16, 224, 16}, TCase{0xFFFFFFFF, 224, 16}, TCase{3, 224, 3}, TCase{16, 96 + 3 * 8, 3}}) {
+    std::vector<uint8_t> file = Testing::MinimalImage();
+    std::memcpy(file.data() + Offsets::Optional + 92, &c.Count, 4);
+    std::memcpy(file.data() + Offsets::OptionalSize, &c.OptionalSize, 2);
+    const TPeImage image = TPeImage::Read(file);
+    EXPECT_EQ(image.Directories.size(), c.Expected) << c.Count << " in " << c.OptionalSize;
+    EXPECT_EQ(image.Directory(Pe::ResourceDirectory).Rva, Offsets::SectionRva);
+    EXPECT_EQ(image.Directory(Pe::RelocationDirectory).Rva, 0u);
+  }
+}
+
 // Data outside the file damage that one resource only: it is listed, with
 // what is wrong and no data, beside the others.
 TEST(PeResources, DataOutsideTheFileDamageThatResourceOnly) {

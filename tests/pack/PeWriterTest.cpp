@@ -101,7 +101,7 @@ TEST(PeWriter, ResourcesAreAddedOrReplacedTheRestMovesAlongAndTheChecksumIsRight
   std::memcpy(&imageSize, file.data() + Offsets::Optional + 56, 4);
   EXPECT_EQ(relocations, reloc.VirtualAddress);
   EXPECT_EQ(imageSize, reloc.VirtualAddress + 0x1000);
-  EXPECT_EQ(image.ResourceSize, rsrc.VirtualSize);
+  EXPECT_EQ(image.Directory(Pe::ResourceDirectory).Size, rsrc.VirtualSize);
   EXPECT_EQ(file.size(), reloc.RawOffset + reloc.RawSize);
   EXPECT_TRUE(std::equal(file.begin(), file.begin() + 0x40, templ.begin())) << "the DOS header as it was";
 

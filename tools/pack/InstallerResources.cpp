@@ -12,10 +12,6 @@ constexpr uint16_t RtIcon = 3, RtGroupIcon = 14, RtVersion = 16;
 constexpr uint16_t Neutral = 0, English = 1033;
 constexpr size_t GroupHeaderSize = 6, GroupEntrySize = 14;
 
-uint16_t U16(std::span<const uint8_t> AData, size_t AOffset) {
-  return uint16_t(AData[AOffset] | AData[AOffset + 1] << 8);
-}
-
 // The resource of the type and name the system's lookup would take: the
 // neutral language, else English, else the first.
 const TResource* Find(const std::vector<TResource>& AResources, uint16_t AType, const TResourceId& AName) {

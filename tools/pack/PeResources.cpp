@@ -7,23 +7,13 @@ namespace Pack {
 
 namespace {
 
-// Little-endian reads at offsets already checked to lie inside the bytes.
-uint16_t U16(std::span<const uint8_t> AData, size_t AOffset) {
-  return uint16_t(AData[AOffset] | AData[AOffset + 1] << 8);
-}
-uint32_t U32(std::span<const uint8_t> AData, size_t AOffset) {
-  return uint32_t(U16(AData, AOffset)) | uint32_t(U16(AData, AOffset + 2)) << 16;
-}
-
 // Whether ASize bytes at AOffset lie inside ALength bytes.
 bool Fits(uint64_t AOffset, uint64_t ASize, uint64_t ALength) { return AOffset <= ALength && ASize <= ALength - AOffset; }
 
 [[noreturn]] void Bad(const std::string& AWhat) { throw EBadImage(AWhat); }
 
-constexpr uint32_t DosHeaderSize = 64, FileHeaderSize = 20, SectionHeaderSize = 40;
-constexpr uint32_t ResourceDirectoryIndex = 2;
-constexpr uint32_t DirectorySize = 16, EntrySize = 8, DataEntrySize = 16;
-constexpr uint32_t HighBit = 0x80000000u;
+constexpr uint32_t DosHeaderSize = 64, FileHeaderSize = 20;
+using namespace Pe;
 
 }  // namespace
 
@@ -31,30 +21,34 @@ TPeImage TPeImage::Read(std::span<const uint8_t> AFile) {
   TPeImage image;
   image.FileSize = AFile.size();
   if (AFile.size() < DosHeaderSize || AFile[0] != 'M' || AFile[1] != 'Z') Bad("not a Windows executable (no MZ header)");
-  image.NtOffset = U32(AFile, 0x3C);
-  if (!Fits(image.NtOffset, 4 + FileHeaderSize, AFile.size()))
-    Bad("the NT headers' offset " + std::to_string(image.NtOffset) + " lies outside the file");
-  if (U32(AFile, image.NtOffset) != 0x00004550) Bad("not a Windows executable (no PE signature)");
-  const size_t fileHeader = image.NtOffset + 4;
+  const uint32_t ntOffset = U32(AFile, 0x3C);
+  if (!Fits(ntOffset, 4 + FileHeaderSize, AFile.size()))
+    Bad("the NT headers' offset " + std::to_string(ntOffset) + " lies outside the file");
+  if (U32(AFile, ntOffset) != 0x00004550) Bad("not a Windows executable (no PE signature)");
+  const size_t fileHeader = ntOffset + 4;
   const uint16_t sections = U16(AFile, fileHeader + 2);
   const uint16_t optionalSize = U16(AFile, fileHeader + 16);
   const size_t optional = fileHeader + FileHeaderSize;
+  image.OptionalOffset = uint32_t(optional);
   if (!Fits(optional, optionalSize, AFile.size())) Bad("the optional header runs past the end of the file");
   if (optionalSize < 2) Bad("the optional header is missing");
   const uint16_t magic = U16(AFile, optional);
   if (magic != 0x10B && magic != 0x20B) Bad("the optional header is neither of a 32-bit nor of a 64-bit image");
   image.Is64 = magic == 0x20B;
-  const uint32_t directories = image.Is64 ? 112 : 96;  // where the data directories begin
+  const uint32_t directories = image.Is64 ? DataDirectories64 : DataDirectories32;
   if (optionalSize < directories) Bad("the optional header is too short");
-  image.SectionAlignment = U32(AFile, optional + 32);
-  image.FileAlignment = U32(AFile, optional + 36);
-  image.SizeOfHeaders = U32(AFile, optional + 60);
-  const uint32_t count = U32(AFile, optional + directories - 4);
-  if (count > ResourceDirectoryIndex && directories + (ResourceDirectoryIndex + 1) * 8u <= optionalSize) {
-    image.ResourceRva = U32(AFile, optional + directories + ResourceDirectoryIndex * 8);
-    image.ResourceSize = U32(AFile, optional + directories + ResourceDirectoryIndex * 8 + 4);
+  image.SectionAlignment = U32(AFile, optional + Pe::SectionAlignment);
+  image.FileAlignment = U32(AFile, optional + Pe::FileAlignment);
+  image.SizeOfHeaders = U32(AFile, optional + Pe::SizeOfHeaders);
+  // As many entries as the header counts, as far as it holds them.
+  const uint32_t count = std::min({U32(AFile, optional + directories - 4), (optionalSize - directories) / DataDirectorySize,
+                                   MaxDataDirectories});
+  for (uint32_t i = 0; i < count; ++i) {
+    const size_t at = optional + directories + i * DataDirectorySize;
+    image.Directories.push_back({U32(AFile, at), U32(AFile, at + 4)});
   }
   const size_t table = optional + optionalSize;
+  image.SectionTableOffset = uint32_t(table);
   if (!Fits(table, uint64_t(sections) * SectionHeaderSize, AFile.size()))
     Bad("the section table (" + std::to_string(sections) + " sections) runs past the end of the file");
   image.Sections.reserve(sections);
@@ -62,14 +56,20 @@ TPeImage TPeImage::Read(std::span<const uint8_t> AFile) {
     const size_t at = table + i * SectionHeaderSize;
     TSection section;
     for (size_t c = 0; c < 8 && AFile[at + c]; ++c) section.Name += char(AFile[at + c]);
-    section.VirtualSize = U32(AFile, at + 8);
-    section.VirtualAddress = U32(AFile, at + 12);
-    section.RawSize = U32(AFile, at + 16);
-    section.RawOffset = U32(AFile, at + 20);
+    section.VirtualSize = U32(AFile, at + SectionVirtualSize);
+    section.VirtualAddress = U32(AFile, at + SectionVirtualAddress);
+    section.RawSize = U32(AFile, at + SectionRawSize);
+    section.RawOffset = U32(AFile, at + SectionRawOffset);
     image.Sections.push_back(std::move(section));
   }
   return image;
 }
+
+uint32_t TPeImage::DirectoryOffset(size_t AIndex) const {
+  return OptionalOffset + (Is64 ? DataDirectories64 : DataDirectories32) + uint32_t(AIndex) * DataDirectorySize;
+}
+
+uint32_t TPeImage::CheckSumOffset() const { return OptionalOffset + CheckSum; }
 
 uint32_t TPeImage::FileOffset(uint32_t ARva, uint32_t ASize) const {
   for (const TSection& s : Sections) {
@@ -158,13 +158,14 @@ private:
 }  // namespace
 
 std::vector<TResource> ReadResources(const TPeImage& AImage, std::span<const uint8_t> AFile) {
-  if (!AImage.ResourceRva) return {};
+  const uint32_t rva = AImage.Directory(ResourceDirectory).Rva;
+  if (!rva) return {};
   // The resource section as far as the file holds it.
   const TSection* section = nullptr;
   for (const TSection& s : AImage.Sections)
-    if (AImage.ResourceRva >= s.VirtualAddress && AImage.ResourceRva - s.VirtualAddress < s.RawSize) section = &s;
+    if (rva >= s.VirtualAddress && rva - s.VirtualAddress < s.RawSize) section = &s;
   if (!section) Bad("the resource directory's address is in no section the file holds");
-  const uint32_t inside = AImage.ResourceRva - section->VirtualAddress;
+  const uint32_t inside = rva - section->VirtualAddress;
   if (!Fits(section->RawOffset, section->RawSize, AFile.size())) Bad("the resource section runs past the end of the file");
   std::span<const uint8_t> bytes = AFile.subspan(section->RawOffset + inside, section->RawSize - inside);
   TResourceWalk walk(AImage, AFile, bytes);

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "PeFormat.h"
+
 namespace Pack {
 
 // A file that is no executable, or whose headers or resource tables are
@@ -45,6 +47,11 @@ struct TResource {
   std::string Damage;
 };
 
+// A data directory's entry: an address and a size (0, 0: none).
+struct TDataDirectory {
+  uint32_t Rva = 0, Size = 0;
+};
+
 // The headers of a PE image read from AFile: DOS header, NT headers (32 or
 // 64-bit), section table. Raises EBadImage.
 struct TPeImage {
@@ -52,10 +59,20 @@ struct TPeImage {
 
   uint64_t FileSize = 0;
   bool Is64 = false;
-  uint32_t NtOffset = 0;
+  // Where the optional header and the section table lie in the file.
+  uint32_t OptionalOffset = 0, SectionTableOffset = 0;
   uint32_t SizeOfHeaders = 0, FileAlignment = 0, SectionAlignment = 0;
-  uint32_t ResourceRva = 0, ResourceSize = 0;  // the data directory's entry (0: none)
+  // The data directories the header both counts and holds (at most 16).
+  std::vector<TDataDirectory> Directories;
   std::vector<TSection> Sections;
+
+  // Data directory AIndex (Pe::ResourceDirectory, ...); none when the header
+  // has no such entry.
+  TDataDirectory Directory(size_t AIndex) const { return AIndex < Directories.size() ? Directories[AIndex] : TDataDirectory{}; }
+  // The file offset of data directory AIndex's entry, one of Directories.
+  uint32_t DirectoryOffset(size_t AIndex) const;
+  // The file offset of the checksum field.
+  uint32_t CheckSumOffset() const;
 
   // The file offset of ASize bytes at ARva, when one section's raw data
   // holds all of them and the file holds that; raises EBadImage otherwise.

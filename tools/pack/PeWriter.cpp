@@ -12,18 +12,7 @@ namespace {
 
 [[noreturn]] void Bad(const std::string& AWhat) { throw EBadImage(AWhat); }
 
-uint32_t U32(std::span<const uint8_t> AData, size_t AOffset) {
-  return uint32_t(AData[AOffset]) | uint32_t(AData[AOffset + 1]) << 8 | uint32_t(AData[AOffset + 2]) << 16 |
-         uint32_t(AData[AOffset + 3]) << 24;
-}
-void Put16(std::vector<uint8_t>& AData, size_t AOffset, uint16_t AValue) {
-  AData[AOffset] = uint8_t(AValue);
-  AData[AOffset + 1] = uint8_t(AValue >> 8);
-}
-void Put32(std::vector<uint8_t>& AData, size_t AOffset, uint32_t AValue) {
-  Put16(AData, AOffset, uint16_t(AValue));
-  Put16(AData, AOffset + 2, uint16_t(AValue >> 16));
-}
+using namespace Pe;
 
 uint64_t AlignUp(uint64_t AValue, uint32_t AAlignment) { return (AValue + AAlignment - 1) / AAlignment * AAlignment; }
 bool IsPowerOfTwo(uint32_t AValue) { return AValue && !(AValue & (AValue - 1)); }
@@ -49,7 +38,6 @@ using TLanguages = std::map<uint16_t, TItem>;
 using TNames = std::map<TResourceId, TLanguages, TIdLess>;
 using TTypes = std::map<TResourceId, TNames, TIdLess>;
 
-constexpr uint32_t DirectorySize = 16, EntrySize = 8, DataEntrySize = 16, HighBit = 0x80000000u;
 constexpr size_t DataAlignment = 8;
 
 // The resource section laid out: its directory part (directories, data
@@ -211,22 +199,18 @@ uint32_t FinishChecksum(uint64_t ASum, uint64_t ALength) {
 
 void WriteWithResources(std::span<const uint8_t> ATemplate, const std::vector<TNewResource>& ANew, TOutput& AOutput) {
   const TPeImage image = TPeImage::Read(ATemplate);
-  const size_t optional = image.NtOffset + 24;
-  const size_t directories = optional + (image.Is64 ? 112 : 96);
-  const size_t table = optional + (ATemplate[image.NtOffset + 20] | ATemplate[image.NtOffset + 21] << 8);
+  const size_t optional = image.OptionalOffset, table = image.SectionTableOffset;
   if (!IsPowerOfTwo(image.FileAlignment) || !IsPowerOfTwo(image.SectionAlignment))
     Bad("the template's alignments are no powers of two");
-  if (table + 40 * image.Sections.size() > image.SizeOfHeaders) Bad("the template's section table lies past its headers");
-  auto directoryRva = [&](uint32_t AIndex) {
-    const uint32_t count = U32(ATemplate, directories - 4);
-    return AIndex < count ? U32(ATemplate, directories + 8 * AIndex) : 0u;
-  };
-  if (directoryRva(4)) Bad("the template is signed: sign the packed wrapper instead");
+  if (table + SectionHeaderSize * image.Sections.size() > image.SizeOfHeaders)
+    Bad("the template's section table lies past its headers");
+  if (image.Directory(SecurityDirectory).Rva) Bad("the template is signed: sign the packed wrapper instead");
 
   // The resource section, and what follows it.
+  const uint32_t resourceRva = image.Directory(ResourceDirectory).Rva;
   size_t resource = image.Sections.size();
   for (size_t i = 0; i < image.Sections.size(); ++i)
-    if (image.ResourceRva && image.Sections[i].VirtualAddress == image.ResourceRva) resource = i;
+    if (resourceRva && image.Sections[i].VirtualAddress == resourceRva) resource = i;
   if (resource == image.Sections.size()) Bad("the template has no resource section");
   const TSection& rsrc = image.Sections[resource];
   if (rsrc.RawOffset % image.FileAlignment || rsrc.RawOffset < image.SizeOfHeaders)
@@ -247,16 +231,15 @@ void WriteWithResources(std::span<const uint8_t> ATemplate, const std::vector<TN
       Bad("a section of the template lies before the end of its resource section");
   }
   if (rawEnd != ATemplate.size()) Bad("the template has data after its last section, or is cut short");
-  const uint32_t relocations = directoryRva(5);
-  const uint32_t count = U32(ATemplate, directories - 4);
+  const uint32_t relocations = image.Directory(RelocationDirectory).Rva;
   for (size_t i = resource + 1; i < image.Sections.size(); ++i) {
     const TSection& s = image.Sections[i];
     auto inside = [&](uint32_t ARva) {
       return ARva >= s.VirtualAddress && ARva - s.VirtualAddress < std::max(s.VirtualSize, s.RawSize);
     };
     if (!inside(relocations)) Bad("the template's section " + s.Name + " after its resources cannot move");
-    for (uint32_t d = 0; d < count && d < 16; ++d)
-      if (d != 5 && inside(U32(ATemplate, directories + 8 * d)))
+    for (size_t d = 0; d < image.Directories.size(); ++d)
+      if (d != RelocationDirectory && inside(image.Directories[d].Rva))
         Bad("the template's section " + s.Name + " after its resources holds more than relocations");
   }
 
@@ -278,27 +261,28 @@ void WriteWithResources(std::span<const uint8_t> ATemplate, const std::vector<TN
   const uint64_t rawSize = AlignUp(layout.Size, image.FileAlignment);
   uint64_t virtualEnd = uint64_t(rsrc.VirtualAddress) + layout.Size;
   uint64_t rawCursor = uint64_t(rsrc.RawOffset) + rawSize;
-  Put32(front, table + 40 * resource + 8, uint32_t(layout.Size));
-  Put32(front, table + 40 * resource + 16, uint32_t(rawSize));
+  const size_t rsrcHeader = table + SectionHeaderSize * resource;
+  Put32(front, rsrcHeader + SectionVirtualSize, uint32_t(layout.Size));
+  Put32(front, rsrcHeader + SectionRawSize, uint32_t(rawSize));
   for (size_t i = resource + 1; i < image.Sections.size(); ++i) {
     const TSection& s = image.Sections[i];
     const uint64_t va = AlignUp(virtualEnd, image.SectionAlignment);
     if (va + std::max(s.VirtualSize, s.RawSize) > 0xFFFFFFFFull || rawCursor + s.RawSize > 0xFFFFFFFFull)
       Bad("the packed wrapper would be too large for an image");
-    Put32(front, table + 40 * i + 12, uint32_t(va));
-    Put32(front, table + 40 * i + 20, s.RawSize ? uint32_t(rawCursor) : 0);
+    Put32(front, table + SectionHeaderSize * i + SectionVirtualAddress, uint32_t(va));
+    Put32(front, table + SectionHeaderSize * i + SectionRawOffset, s.RawSize ? uint32_t(rawCursor) : 0);
     if (relocations >= s.VirtualAddress && relocations - s.VirtualAddress < std::max(s.VirtualSize, s.RawSize))
-      Put32(front, directories + 8 * 5, uint32_t(relocations - s.VirtualAddress + va));
+      Put32(front, image.DirectoryOffset(RelocationDirectory), uint32_t(relocations - s.VirtualAddress + va));
     virtualEnd = va + std::max(s.VirtualSize, s.RawSize);
     rawCursor += s.RawSize;
   }
   const uint64_t imageSize = AlignUp(std::max<uint64_t>(virtualEnd, image.SizeOfHeaders), image.SectionAlignment);
   if (imageSize > 0xFFFFFFFFull) Bad("the packed wrapper would be too large for an image");
-  Put32(front, optional + 56, uint32_t(imageSize));
-  Put32(front, directories + 8 * 2 + 4, uint32_t(layout.Size));
-  const uint32_t initialised = U32(ATemplate, optional + 8);
-  Put32(front, optional + 8, uint32_t(initialised - rsrc.RawSize + rawSize));
-  const size_t checksum = optional + 64;
+  Put32(front, optional + SizeOfImage, uint32_t(imageSize));
+  Put32(front, image.DirectoryOffset(ResourceDirectory) + 4, uint32_t(layout.Size));
+  const uint32_t initialised = U32(ATemplate, optional + SizeOfInitializedData);
+  Put32(front, optional + SizeOfInitializedData, uint32_t(initialised - rsrc.RawSize + rawSize));
+  const size_t checksum = image.CheckSumOffset();
   Put32(front, checksum, 0);  // counted as zero; written last
 
   TCountingOutput out(AOutput);

@@ -223,7 +223,8 @@ public:
   }
   void Patch(uint64_t AOffset, uint32_t AValue) override {
     Flush();
-    uint8_t bytes[4] = {uint8_t(AValue), uint8_t(AValue >> 8), uint8_t(AValue >> 16), uint8_t(AValue >> 24)};
+    uint8_t bytes[4];
+    Pack::Put32(bytes, 0, AValue);
     if (pwrite(FFd, bytes, 4, off_t(AOffset)) != 4) Failed(errno);
   }
   void Flush() {
@@ -371,10 +372,13 @@ void Info(const std::string& APath) {
   if (!file || fstat(file.Get(), &info) != 0) throw EFailure{"cannot read " + Quoted(path) + ": " + SystemText(errno)};
   if (!S_ISREG(info.st_mode)) throw EFailure{Quoted(path) + " is not a Windows executable"};
   const size_t size = size_t(info.st_size);
-  std::vector<Pack::TResource> resources;
   Pack::TPeImage image;
+  std::u16string name;
+  uint32_t payload = 0;
   {
+    // The headers and the two items, read where they lie.
     TMapping mapping(file.Get(), size);
+    std::vector<Pack::TResource> resources;
     try {
       image = Pack::TPeImage::Read(mapping.Bytes());
     } catch (const Pack::EBadImage&) {
@@ -385,32 +389,32 @@ void Info(const std::string& APath) {
     } catch (const Pack::EBadImage& e) {
       throw EFailure{Quoted(path) + " has damaged resources: " + e.what()};
     }
+    auto find = [&](const char16_t* AName) -> const Pack::TResource* {
+      for (const Pack::TResource& r : resources)
+        if (r.Type == Pack::TResourceId{10, {}} && r.Name == Pack::TResourceId{0, AName}) return &r;
+      return nullptr;
+    };
+    const Pack::TResource* nameItem = find(u"RES_INSTALLER_NAME");
+    const Pack::TResource* package = find(u"RES_INSTALLER_PACKAGE");
+    if (!nameItem || !package) throw EFailure{Quoted(path) + " is not a packed wrapper: it carries no installer"};
+    for (const Pack::TResource* r : {nameItem, package})
+      if (!r->Damage.empty()) throw EFailure{Quoted(path) + " has damaged resources: the installer's " + r->Damage};
+    for (size_t i = 0; i + 1 < nameItem->Size; i += 2) name += char16_t(Pack::U16(mapping.Bytes(), nameItem->Offset + i));
+    payload = package->Size;
   }
-  auto find = [&](const char16_t* AName) -> const Pack::TResource* {
-    for (const Pack::TResource& r : resources)
-      if (r.Type == Pack::TResourceId{10, {}} && r.Name == Pack::TResourceId{0, AName}) return &r;
-    return nullptr;
-  };
-  const Pack::TResource* name = find(u"RES_INSTALLER_NAME");
-  const Pack::TResource* package = find(u"RES_INSTALLER_PACKAGE");
-  if (!name || !package) throw EFailure{Quoted(path) + " is not a packed wrapper: it carries no installer"};
-  for (const Pack::TResource* r : {name, package})
-    if (!r->Damage.empty()) throw EFailure{Quoted(path) + " has damaged resources: the installer's " + r->Damage};
-  std::vector<uint8_t> nameBytes(name->Size);
-  ReadAt(file.Get(), nameBytes.data(), nameBytes.size(), name->Offset, Quoted(path));
-  std::u16string text;
-  for (size_t i = 0; i + 1 < nameBytes.size(); i += 2) text += char16_t(nameBytes[i] | nameBytes[i + 1] << 8);
-  // The checksum, read in pieces with its own field counted as zero.
-  const uint64_t field = image.NtOffset + 24 + 64;
+  // The checksum, the file read in pieces (not mapped: it may be large) with
+  // its own field counted as zero.
+  const uint64_t field = image.CheckSumOffset();
   uint8_t stored[4];
   ReadAt(file.Get(), stored, 4, field, Quoted(path));
-  const uint32_t storedSum = stored[0] | stored[1] << 8 | stored[2] << 16 | uint32_t(stored[3]) << 24;
+  const uint32_t storedSum = Pack::U32(stored, 0);
   std::vector<uint8_t> piece(std::min<size_t>(Chunk, size));
   uint64_t sum = 0;
   for (uint64_t done = 0; done < size;) {
     const size_t part = size_t(std::min<uint64_t>(piece.size(), size - done));
     ReadAt(file.Get(), piece.data(), part, done, Quoted(path));
-    if (field >= done && field + 4 <= done + part) std::memset(piece.data() + (field - done), 0, 4);
+    for (uint64_t at = field; at < field + 4; ++at)  // the field may straddle two pieces
+      if (at >= done && at < done + part) piece[at - done] = 0;
     sum += Pack::WordSum({piece.data(), part});
     done += part;
   }
@@ -420,7 +424,7 @@ void Info(const std::string& APath) {
     std::snprintf(checksum, sizeof(checksum), "correct (0x%.8X)", storedSum);
   else
     std::snprintf(checksum, sizeof(checksum), "wrong (stored 0x%.8X, correct 0x%.8X)", storedSum, correct);
-  std::printf("installer: %s\npayload: %u bytes\nchecksum: %s\n", Utf8(text).c_str(), package->Size, checksum);
+  std::printf("installer: %s\npayload: %u bytes\nchecksum: %s\n", Utf8(name).c_str(), payload, checksum);
 }
 
 int Run(int argc, char** argv) {
