@@ -173,6 +173,10 @@ void TAxCustomLabel::AdjustBounds() {
     SetBounds(GetLeft(), GetTop(), GetWidth(), GetHeight());
     return;
   }
+  LayOut();
+}
+
+void TAxCustomLabel::LayOut() {
   InitCustomCanvas();
   auto done = Velqora::ScopeExit([&] { DoneCustomCanvas(); });
   SyncDrawer();
@@ -219,22 +223,14 @@ void TAxCustomLabel::CreateWnd() {
 }
 
 bool TAxCustomLabel::IsCaptionCutting() {
-  InitCustomCanvas();
-  auto done = Velqora::ScopeExit([&] { DoneCustomCanvas(); });
-  SyncDrawer();
-  TAxHTMLCanvas canvas(Canvas(), FFontCache);
-  FHtmlDrawer->Update(canvas, TextArea());
+  LayOut();
   const THTMLRect& t = FHtmlDrawer->TextRect();
   const THTMLRect& d = FHtmlDrawer->DisplayRect();
   return t.Left < d.Left || t.Right > d.Right || t.Top < d.Top || t.Bottom > d.Bottom;
 }
 
 int TAxCustomLabel::GetLineHeight() {
-  InitCustomCanvas();
-  auto done = Velqora::ScopeExit([&] { DoneCustomCanvas(); });
-  SyncDrawer();
-  TAxHTMLCanvas canvas(Canvas(), FFontCache);
-  FHtmlDrawer->Update(canvas, TextArea());
+  LayOut();
   return FHtmlDrawer->LineHeightDefault() + 2 * VCLCommon::TextMargin.y;
 }
 

@@ -115,6 +115,9 @@ protected:
   // Hands the control's state to the drawer; runs before every layout and
   // paint.
   void SyncDrawer();
+  // Lays the caption out for the current client area (on a measuring
+  // canvas); the drawer keeps the result.
+  void LayOut();
   void AdjustBounds();
   void LinkFontChanged();
   void FireLinkEvent(int ALinkID, const TLinkEvent& AEvent);
