@@ -234,6 +234,18 @@ bool IsSignedBy(HCRYPTMSG AMessage, PCCERT_CONTEXT ACert) {
   return CryptMsgControl.Get()(AMessage, 0, CMSG_CTRL_VERIFY_SIGNATURE_EX, &para);
 }
 
+// What the chain policy APolicy finds wrong with AChain, unknown revocation
+// ignored (its error, 0 when the check itself failed); none when nothing.
+std::optional<DWORD> PolicyRefusal(LPCSTR APolicy, PCCERT_CHAIN_CONTEXT AChain) {
+  CERT_CHAIN_POLICY_PARA para{};
+  para.cbSize = sizeof(para);
+  para.dwFlags = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
+  CERT_CHAIN_POLICY_STATUS status{};
+  status.cbSize = sizeof(status);
+  if (CertVerifyCertificateChainPolicy.Get()(APolicy, AChain, &para, &status) && status.dwError == 0) return {};
+  return status.dwError;
+}
+
 // Whether ACert was a time-stamping authority trusted at ATime: its chain
 // built then, for time stamping, with AStore as the extra certificates, has
 // no error and passes the base policy.
@@ -248,14 +260,8 @@ bool IsTrustedStamper(PCCERT_CONTEXT ACert, const FILETIME& ATime, HCERTSTORE AS
     AWhyNot = Format(L"its authority's certificate chain has errors 0x%.8x at the time it states", {uint64_t(status)});
     return false;
   }
-  CERT_CHAIN_POLICY_PARA policyPara{};
-  policyPara.cbSize = sizeof(policyPara);
-  policyPara.dwFlags = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
-  CERT_CHAIN_POLICY_STATUS policy{};
-  policy.cbSize = sizeof(policy);
-  if (!CertVerifyCertificateChainPolicy.Get()(CERT_CHAIN_POLICY_BASE, chain.Get(), &policyPara, &policy) ||
-      policy.dwError != 0) {
-    AWhyNot = Format(L"the base policy refused its authority's chain with 0x%.8x", {uint64_t(policy.dwError)});
+  if (std::optional<DWORD> refused = PolicyRefusal(CERT_CHAIN_POLICY_BASE, chain.Get())) {
+    AWhyNot = Format(L"the base policy refused its authority's chain with 0x%.8x", {uint64_t(*refused)});
     return false;
   }
   return true;
@@ -503,15 +509,8 @@ void VerifySignedFile(const std::wstring& AFileName, HANDLE AFile, const TPublis
   if (DWORD status = chain.Get()->TrustStatus.dwErrorStatus & ~RevocationUnknown)
     Refuse(AFileName, Format(L"the certificate chain has errors 0x%.8x %s", {uint64_t(status), when}));
 
-  CERT_CHAIN_POLICY_PARA policyPara{};
-  policyPara.cbSize = sizeof(policyPara);
-  policyPara.dwFlags = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
-  CERT_CHAIN_POLICY_STATUS policy{};
-  policy.cbSize = sizeof(policy);
-  if (!CertVerifyCertificateChainPolicy.Get()(CERT_CHAIN_POLICY_AUTHENTICODE, chain.Get(), &policyPara, &policy) ||
-      policy.dwError != 0)
-    Refuse(AFileName,
-           Format(L"the Authenticode policy refused the chain with 0x%.8x %s", {uint64_t(policy.dwError), when}));
+  if (std::optional<DWORD> refused = PolicyRefusal(CERT_CHAIN_POLICY_AUTHENTICODE, chain.Get()))
+    Refuse(AFileName, Format(L"the Authenticode policy refused the chain with 0x%.8x %s", {uint64_t(*refused), when}));
 
   if (APublisher.IsAny()) return;
   std::wstring commonName = SubjectAttribute(signer, szOID_COMMON_NAME);
