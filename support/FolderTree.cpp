@@ -42,8 +42,6 @@ bool DeleteFolderTree(const std::wstring& AFolder) {
 
 namespace {
 
-using DllRoutines = Velqora::DllRoutines;
-
 constinit DllRoutines::TRoutine<NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
                                                  PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG)>
     NtCreateFile{L"ntdll.dll", "NtCreateFile"};

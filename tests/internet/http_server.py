@@ -66,19 +66,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 size = query.get("size")
                 self.reply(code, pattern(int(size[0])) if size else ("status %d" % code).encode())
         elif url.path == "/cut":
-            self.send_response(200)
-            self.send_header("Content-Length", "100000")
-            self.end_headers()
-            self.wfile.write(pattern(1000))
-            self.wfile.flush()
+            self.part_of_announced_body()
             self.close_connection = True
             self.connection.shutdown(2)
         elif url.path == "/stall":
-            self.send_response(200)
-            self.send_header("Content-Length", "100000")
-            self.end_headers()
-            self.wfile.write(pattern(1000))
-            self.wfile.flush()
+            self.part_of_announced_body()
             time.sleep(600)
         elif url.path in ("/endless", "/cutchunked"):
             self.send_response(200)
@@ -115,6 +107,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.reply(200, self.path.encode())
         else:
             self.reply(404, b"no such thing")
+
+    def part_of_announced_body(self):
+        """Announces 100000 bytes and sends the first 1000 of them."""
+        self.send_response(200)
+        self.send_header("Content-Length", "100000")
+        self.end_headers()
+        self.wfile.write(pattern(1000))
+        self.wfile.flush()
 
     def reply(self, code, body):
         self.send_response(code)
