@@ -68,7 +68,7 @@ if [ "${LIMIT:-0}" = 1 ]; then
   # starts it, and it leaves a record in the temporary folder.
   . "$top/tests/internet/loopback.sh"
   . "$top/scripts/wizard.sh"
-  temp=$(find "$WINEPREFIX/drive_c/users" -mindepth 2 -maxdepth 2 -name Temp ! -path '*/Public/*' -print -quit)
+  temp=$(wizard_temp)
   echo "Largest installer whose wrapper starts and extracts it (Next pressed; the stand-in installer runs)"
   for mb in 512 1024 1536 1792 1920 2048 3072; do
     cp "$bin/fake-installer.exe" "$work/big.exe"

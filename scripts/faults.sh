@@ -22,7 +22,7 @@ offer_machine "$work/partners/signed.exe"
   -o "$work/Product-Wrapped.exe" >/dev/null
 "$bin/bountiq-pack" "$BOUNTIQ_BUILD/fixtures/Sample-Product.msi" --template "$bin/demo-template.exe" \
   -o "$work/Sample-Wrapped.exe" >/dev/null
-temp=$(find "$WINEPREFIX/drive_c/users" -mindepth 2 -maxdepth 2 -name Temp ! -path '*/Public/*' -print -quit)
+temp=$(wizard_temp)
 export BOUNTIQ_FAKE_SLEEP_MS=0
 
 # case NAME PARTNER_ROUTE SETUP [WINDOWS_ENVIRONMENT]

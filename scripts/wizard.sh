@@ -14,6 +14,8 @@
 #   wizard_click X Y            clicks the client point
 #   wizard_shot FILE            saves the window as a PNG
 #   wizard_end SECONDS          waits for the wrapper; its exit code in $rc
+#   wizard_temp                 the user's temporary folder in the prefix,
+#                               where the stand-in installer leaves its record
 # The wrapper's template must be demo-template (offer host on the loopback).
 wizard_title="Bountiq - Software Installation"
 wizard_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -91,3 +93,5 @@ wizard_end() {
   rc=0
   wait "$wrapper" || rc=$?
 }
+
+wizard_temp() { find "$WINEPREFIX/drive_c/users" -mindepth 2 -maxdepth 2 -name Temp ! -path '*/Public/*' -print -quit; }

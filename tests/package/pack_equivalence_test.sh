@@ -74,7 +74,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=Bountiq Test Publisher" -da
 check "osslsigncode signs the packed wrapper" osslsigncode sign -certs "$work/sign.pem" -key "$work/sign.key" \
   -h sha256 -n "Bountiq Test Product" -in "$work/wrapped.exe" -out "$work/signed.exe" >/dev/null
 check "osslsigncode verifies it" osslsigncode verify -CAfile "$work/sign.pem" -in "$work/signed.exe" >/dev/null
-temp=$(find "$WINEPREFIX/drive_c/users" -mindepth 2 -maxdepth 2 -name Temp ! -path '*/Public/*' -print -quit)
+temp=$(wizard_temp)
 rm -f "$temp/Product-Setup.exe.record"
 BOUNTIQ_FAKE_SLEEP_MS=0 wizard_start "$work/signed.exe"
 wizard_await 10 10 2DA9D3 "the signed wrapper's welcome page did not appear"
