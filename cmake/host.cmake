@@ -23,6 +23,8 @@ set(BOUNTIQ_PORTABLE_SOURCES
   controls/Project.VCL.AxLabel.HtmlDrawer.cpp
   controls/Project.VCL.AxLabel.HtmlDrawer.Ellipsis.cpp
   support/Velqora.System.Der.cpp
+  support/CommandLine.cpp
+  app/uCommandLine.cpp
   tools/pack/PeResources.cpp
   tools/pack/PeWriter.cpp
   tools/pack/InstallerResources.cpp)
@@ -32,7 +34,9 @@ set(BOUNTIQ_PORTABLE_TESTS
   tests/controls/HtmlDrawerTest.cpp
   tests/controls/HtmlTestCanvas.Host.cpp
   tests/pack/PeResourcesTest.cpp
-  tests/pack/PeWriterTest.cpp)
+  tests/pack/PeWriterTest.cpp
+  tests/support/CommandLineTest.cpp
+  tests/app/CommandLineTest.cpp)
 # The fuzz targets: NAME=SOURCE=LONGEST, LONGEST the longest input in bytes
 # a fuzzing run makes. Each has its seed corpus in
 # tests/<folder>/fuzz/corpus/NAME/ and its regression inputs in
@@ -41,7 +45,8 @@ set(BOUNTIQ_FUZZ_TARGETS
   html_parser=tests/controls/fuzz/HtmlParserFuzz.cpp=4096
   html_drawer=tests/controls/fuzz/HtmlDrawerFuzz.cpp=4096
   pe_resources=tests/pack/fuzz/PeResourcesFuzz.cpp=131072
-  der_timestamp=tests/support/fuzz/DerFuzz.cpp=4096)
+  der_timestamp=tests/support/fuzz/DerFuzz.cpp=4096
+  command_line=tests/support/fuzz/CommandLineFuzz.cpp=4096)
 
 list(TRANSFORM BOUNTIQ_PORTABLE_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 list(TRANSFORM BOUNTIQ_PORTABLE_TESTS PREPEND ${CMAKE_SOURCE_DIR}/)
@@ -52,7 +57,7 @@ list(TRANSFORM BOUNTIQ_PORTABLE_TESTS PREPEND ${CMAKE_SOURCE_DIR}/)
 add_library(bq_portable STATIC ${BOUNTIQ_PORTABLE_SOURCES})
 target_compile_options(bq_portable PRIVATE -fsanitize=fuzzer-no-link)
 target_include_directories(bq_portable PUBLIC ${CMAKE_SOURCE_DIR}/support ${CMAKE_SOURCE_DIR}/controls
-  ${CMAKE_SOURCE_DIR}/tools/pack)
+  ${CMAKE_SOURCE_DIR}/tools/pack ${CMAKE_SOURCE_DIR}/app)
 
 include(CTest)
 

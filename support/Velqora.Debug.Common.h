@@ -43,7 +43,8 @@ inline constexpr wchar_t SLogErrorException[] = L"%s: %s. %s";
 
 // Whether ACommandLine holds the switch that turns logging on: an argument
 // (after the program's own name) that is a minus sign or a slash followed by
-// the word "debug" in any letter case, and nothing else.
+// the word "debug" in any letter case, and nothing else, before a lone "--"
+// (what follows it is the product's).
 bool HasDebugSwitch(const wchar_t* ACommandLine);
 // The same for the process's own command line, read once.
 bool DebugSwitchOn();

@@ -31,7 +31,9 @@ TEST(DebugSwitch, OnlyMinusOrSlashAndTheWholeWord) {
       {L"wrapper.exe -DeBuG x", true}, {L"wrapper.exe x \"-debug\"", true},
       {L"wrapper.exe debug", false},   {L"wrapper.exe -debugx", false}, {L"wrapper.exe --debug", false},
       {L"wrapper.exe -deb", false},    {L"wrapper.exe - debug", false}, {L"/debug", false},  // the program itself
-      {L"wrapper.exe", false},
+      {L"wrapper.exe", false},         {L"\"C:\\a b\\wrapper.exe\" /debug", true},
+      // What follows "--" is the product's.
+      {L"wrapper.exe /S -- /debug", false}, {L"wrapper.exe /debug -- x", true}, {L"wrapper.exe \"--\" /debug", true},
   };
   for (const auto& c : cases) EXPECT_EQ(HasDebugSwitch(c.CommandLine), c.On) << WideToUtf8(c.CommandLine);
   EXPECT_FALSE(DebugSwitchOn());  // the tests run without it
