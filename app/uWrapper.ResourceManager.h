@@ -8,13 +8,18 @@
 #include <span>
 #include <string>
 
+#include "uWrapper.ResourceNames.h"
+
 namespace uWrapper::ResourceManager {
 
-// Names of the payload items (RT_RCDATA).
-inline constexpr const wchar_t* RES_INSTALLER_PACKAGE = L"RES_INSTALLER_PACKAGE";
-inline constexpr const wchar_t* RES_INSTALLER_NAME = L"RES_INSTALLER_NAME";
+// Names of the payload items (RT_RCDATA; uWrapper.ResourceNames.h says what
+// each holds).
+inline constexpr const wchar_t* RES_INSTALLER_PACKAGE = L"" BOUNTIQ_RES_INSTALLER_PACKAGE;
+inline constexpr const wchar_t* RES_INSTALLER_NAME = L"" BOUNTIQ_RES_INSTALLER_NAME;
+inline constexpr const wchar_t* RES_INSTALLER_SILENT_ARGS = L"" BOUNTIQ_RES_INSTALLER_SILENT_ARGS;
+inline constexpr const wchar_t* RES_NO_OFFER = L"" BOUNTIQ_RES_NO_OFFER;
 // The language the writers store.
-inline constexpr WORD ResourceLanguage = 1033;
+inline constexpr WORD ResourceLanguage = BOUNTIQ_RES_LANGUAGE;
 
 // Reads and writes the resources of one executable file. Holds no handle
 // between calls: every operation opens and closes what it needs.

@@ -103,6 +103,62 @@ check "the packed wrapper shows its wizard" test "$shown" = 1
 kill "$wrapper" 2>/dev/null
 wait "$wrapper" 2>/dev/null
 
+# ---- silent arguments and the offer: stored, shown by --info, warned about ----
+no_silent_args="bountiq-pack: warning: no --silent-args for an EXE installer: an unattended install (/S) starts it \
+without arguments, and it may show its own windows"
+lacks() { ! grep -qF -- "$1" <<<"$2"; }
+# Packs with ARGS and checks the stored items (UTF-16LE without terminator,
+# language 1033), the --info lines and whether the tool warned that an EXE
+# has no silent arguments.
+#   packed WHAT INSTALLER SILENT-ARGS|none on|off WARNED(yes|no) ARGS...
+packed() {
+  local what=$1 from=$2 silent=$3 offer=$4 warned=$5
+  shift 5
+  rm -f "$work/case.exe"
+  local err rc info list
+  err=$("$pack" "$from" -o "$work/case.exe" "$@" 2>&1 >/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
+  rc=$?
+  [ "$rc" = 0 ] || { fail "$what: exit code $rc: $err"; return; }
+  check "$what: checksum right" pe_check "$work/case.exe"
+  list=$(wrestool -l "$work/case.exe")
+  info=$("$pack" --info "$work/case.exe" | tr -d '\r')
+  check "$what: --info's lines in order" \
+    test "$(cut -d: -f1 <<<"$info" | paste -sd,)" = "installer,payload,silent arguments,offer,checksum"
+  check "$what: --info shows the silent arguments" grep -qxF "silent arguments: $silent" <<<"$info"
+  if [ "$silent" = none ]; then
+    check "$what: no silent arguments stored" lacks "RES_INSTALLER_SILENT_ARGS" "$list"
+  else
+    check "$what: silent arguments stored in language 1033" \
+      grep -qF -- "--type=10 --name='RES_INSTALLER_SILENT_ARGS' --language=1033 " <<<"$list"
+    check "$what: silent arguments stored as UTF-16LE without terminator" \
+      cmp -s <(resource "$work/case.exe" 10 RES_INSTALLER_SILENT_ARGS) <(printf %s "$silent" | iconv -f UTF-8 -t UTF-16LE)
+  fi
+  if [ "$offer" = on ]; then
+    check "$what: --info shows the offer on" grep -qx "offer: on" <<<"$info"
+    check "$what: no offer switch stored" lacks "RES_NO_OFFER" "$list"
+  else
+    check "$what: --info shows the offer off" grep -qx "offer: off (--no-offer)" <<<"$info"
+    check "$what: offer switch stored in language 1033" grep -qF -- "--type=10 --name='RES_NO_OFFER' --language=1033 " <<<"$list"
+    check "$what: offer switch is the UTF-16LE text 1" cmp -s <(resource "$work/case.exe" 10 RES_NO_OFFER) <(printf '1\0')
+  fi
+  if [ "$warned" = yes ]; then
+    check "$what: warns that the EXE has no silent arguments" grep -qxF "$no_silent_args" <<<"$err"
+  else
+    check "$what: no warning about silent arguments" lacks "no --silent-args" "$err"
+  fi
+}
+a2047=$(printf '%*s' 2047 '' | tr ' ' a)
+spaced='/S /LOG="C:\Temp\setup log.txt" /D=C:\Program Files\Acme'
+packed "an EXE without either" "$installer" none on yes
+packed "--silent-args with spaces, quotes and backslashes" "$installer" "$spaced" on no --silent-args "$spaced"
+packed "--no-offer" "$installer" none off yes --no-offer
+packed "both, not ASCII" "$installer" "/S /LANG=Français 😀" off no --no-offer --silent-args "/S /LANG=Français 😀"
+packed "--silent-args of 2048 characters" "$installer" "${a2047}b" on no --silent-args "${a2047}b"
+packed "--silent-args given twice: the last counts" "$installer" "/S" on no --silent-args "" --silent-args /S
+packed "an MSI" "$fixtures/Sample-Product.msi" none on no
+packed "an EXE stored as .MSI" "$installer" none on no --name Setup.MSI
+packed "an EXE stored as .msi.exe" "$installer" none on yes --name Setup.msi.exe
+
 # ---- bad input: a message on stderr, a non-zero exit, no output ----
 mkdir "$work/folder"
 echo "not an executable" >"$work/notes.txt"
@@ -114,6 +170,7 @@ bad() {  # bad DESCRIPTION EXPECTED-MESSAGE ARGS...
   local err rc
   err=$("$pack" "$@" 2>&1 >/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
   rc=$?
+  bad_rc=$rc
   [ "$rc" != 0 ] || { fail "$what: exit code 0"; return; }
   grep -qF -- "$expected" <<<"$err" || { fail "$what: message '$err'"; return; }
   [ "$(wc -l <<<"$err")" = 1 ] || { fail "$what: more than one line: $err"; return; }
@@ -133,6 +190,34 @@ bad "output folder missing" "does not exist" "$installer" -o "$work/no/such/bad.
 bad "no output" "no output given" "$installer"
 bad "unknown option" "unknown option" "$installer" -o "$work/bad.exe" --frobnicate
 bad "--info of no wrapper" "carries no installer" --info "$bin/bench-minimal-window.exe"
+bad "--silent-args without its value" "option --silent-args needs a value (see --help)" "$installer" -o "$work/bad.exe" \
+  --silent-args
+check "--silent-args without its value: a usage error (exit code 2)" test "$bad_rc" = 2
+# What the wrapper could not hand the installer as its command line's text.
+refused() {  # refused DESCRIPTION MESSAGE SILENT-ARGS
+  bad "$1" "bountiq-pack: $2" "$installer" -o "$work/bad.exe" --silent-args "$3"
+  check "$1: exit code 1" test "$bad_rc" = 1
+}
+refused "empty --silent-args" "--silent-args is empty" ""
+refused "--silent-args of 2049 characters" "--silent-args is too long: 2049 characters, at most 2048" "${a2047}bc"
+# Counted in UTF-16 code units: a character beyond U+FFFF takes two.
+refused "--silent-args of 2049 code units" "--silent-args is too long: 2049 characters, at most 2048" "${a2047}😀"
+refused "a newline in --silent-args" "--silent-args holds a control character (U+000A)" $'/S\n/D=C:\\Acme'
+refused "a tab in --silent-args" "--silent-args holds a control character (U+0009)" $'/S\t/D=C:\\Acme'
+refused "DEL in --silent-args" "--silent-args holds a control character (U+007F)" $'/S\x7f'
+# The Windows tool gets its command line as UTF-16 from Wine, which has
+# already replaced what is not UTF-8.
+case $pack in
+  *-wine) ;;
+  *)
+    refused "a byte that is no UTF-8 in --silent-args" "--silent-args is not text (not valid UTF-8)" $'/S \xff'
+    refused "a cut-short sequence in --silent-args" "--silent-args is not text (not valid UTF-8)" $'/S \xc3'
+    refused "an overlong / in --silent-args" "--silent-args is not text (not valid UTF-8)" $'/S \xc0\xaf'
+    refused "a surrogate in --silent-args" "--silent-args is not text (not valid UTF-8)" $'/S \xed\xa0\x80'
+    refused "a character beyond U+10FFFF in --silent-args" "--silent-args is not text (not valid UTF-8)" \
+      $'/S \xf4\x90\x80\x80'
+    ;;
+esac
 # The check itself takes message and exit code from one run: a stand-in
 # that refuses only its first run is a bad case, and runs once.
 stand_in=$work/stand-in.sh
@@ -149,7 +234,35 @@ pack=$stand_in
 bad "a tool that refuses its first run" "refused" "$installer" -o "$work/bad.exe"
 pack=$real_pack
 check "each bad case runs the tool once" test "$(wc -l <"$work/stand-in.runs")" = 1
+# Silent arguments changed after packing are not what the tools write:
+# --info says the resources are damaged.
+tamper() {  # tamper WRAPPER OUTPUT odd-size|lone-surrogate|control
+  /usr/bin/python3 - "$@" <<'PY'
+import sys, pefile
+pe = pefile.PE(sys.argv[1])
+rcdata = next(t for t in pe.DIRECTORY_ENTRY_RESOURCE.entries if t.id == 10)
+item = next(n for n in rcdata.directory.entries if str(n.name) == "RES_INSTALLER_SILENT_ARGS")
+data = item.directory.entries[0].data.struct
+if sys.argv[3] == "odd-size":
+    data.Size -= 1
+elif sys.argv[3] == "lone-surrogate":
+    pe.set_bytes_at_rva(data.OffsetToData + 2, b"\x00\xd8")
+else:
+    pe.set_bytes_at_rva(data.OffsetToData + 2, b"\x1b\x00")
+pe.write(sys.argv[2])
+PY
+}
+"$pack" "$installer" -o "$work/with-args.exe" --silent-args "/S /D=C:\Acme" 2>/dev/null
+for kind in odd-size lone-surrogate control; do
+  tamper "$work/with-args.exe" "$work/$kind.exe" "$kind"
+  bad "--info of silent arguments with $kind" "has damaged resources: the silent arguments are not text" \
+    --info "$work/$kind.exe"
+  check "--info of silent arguments with $kind: exit code 1" test "$bad_rc" = 1
+done
 check "--help shows the usage" grep -q "^usage: bountiq-pack" <("$pack" --help)
+for option in --silent-args --no-offer; do
+  check "--help explains $option" grep -qE "^  $option( TEXT)? +[a-z]" <("$pack" --help | tr -d '\r')
+done
 check "--version" grep -q "^bountiq-pack [0-9]" <("$pack" --version)
 
 checks_end pack_cli

@@ -2,7 +2,9 @@
 # The packing tool for Linux against the Windows tool (under Wine): for a
 # table of installers both write wrappers from which wrestool and pefile read
 # the same resources, byte for byte, each with a right checksum, and --info
-# says the same (but for the checksum's value, which follows the layout); an empty installer is refused by both without output. Then a
+# says the same (but for the checksum's value, which follows the layout), as
+# do their warnings; the same with silent arguments and without the offer.
+# An empty installer is refused by both without output. Then a
 # natively packed wrapper is signed (osslsigncode with a test certificate),
 # verified, and run under Wine: Next extracts the stand-in installer and
 # starts it.
@@ -43,12 +45,15 @@ wrestool_view() {
 
 empty=$work/Empty-Setup.exe
 : >"$empty"
-for installer in "$fixtures/fixture-icon-numeric.exe" "$fixtures/fixture-icon-named.exe" \
-  "$fixtures/fixture-version.exe" "$fixtures/fixture-plain.exe" "$fixtures/Sample-Product.msi" \
-  "$bin/fake-installer.exe" "$top/tests/pack/fuzz/corpus/pe_resources/nsis-installer.exe"; do
-  name=$(basename "$installer")
-  "$native" "$installer" -o "$work/native.exe" >/dev/null || { fail "$name: the Linux tool failed"; continue; }
-  "$windows" "$installer" -o "$work/windows.exe" >/dev/null || { fail "$name: the Windows tool failed"; continue; }
+# Both tools pack INSTALLER with ARGS; the wrappers, --info and the
+# warnings agree.
+same_wrappers() {  # same_wrappers WHAT INSTALLER ARGS...
+  local name=$1 installer=$2
+  shift 2
+  "$native" "$installer" -o "$work/native.exe" "$@" >/dev/null 2>"$work/native.err" ||
+    { fail "$name: the Linux tool failed"; return; }
+  "$windows" "$installer" -o "$work/windows.exe" "$@" >/dev/null 2>"$work/windows.err" ||
+    { fail "$name: the Windows tool failed"; return; }
   check "$name: pefile reads the same resources" cmp -s <(pe_resources "$work/native.exe") \
     <(pe_resources "$work/windows.exe")
   check "$name: the checksum is right" grep -qx "checksum right" <(pe_resources "$work/native.exe")
@@ -57,8 +62,16 @@ for installer in "$fixtures/fixture-icon-numeric.exe" "$fixtures/fixture-icon-na
   # The checksums themselves differ with the layout: both are right.
   check "$name: --info says the same" cmp -s <("$native" --info "$work/native.exe" | sed 's/ (0x.*//') \
     <("$windows" --info "$work/windows.exe" | tr -d '\r' | sed 's/ (0x.*//')
+  check "$name: the same warnings" cmp -s "$work/native.err" <(tr -d '\r' <"$work/windows.err")
   rm -f "$work/native.exe" "$work/windows.exe"
+}
+for installer in "$fixtures/fixture-icon-numeric.exe" "$fixtures/fixture-icon-named.exe" \
+  "$fixtures/fixture-version.exe" "$fixtures/fixture-plain.exe" "$fixtures/Sample-Product.msi" \
+  "$bin/fake-installer.exe" "$top/tests/pack/fuzz/corpus/pe_resources/nsis-installer.exe"; do
+  same_wrappers "$(basename "$installer")" "$installer"
 done
+same_wrappers "silent arguments not in ASCII, no offer" "$bin/fake-installer.exe" \
+  --silent-args '/S /LANG=Français /D=C:\Program Files\Ünïcode' --no-offer
 for tool in "$native" "$windows"; do
   rc=0
   err=$("$tool" "$empty" -o "$work/empty.exe" 2>&1 >/dev/null) || rc=$?

@@ -2,6 +2,7 @@
 // finished wrapper.
 //
 //   bountiq-pack INSTALLER -o OUTPUT [--template TEMPLATE] [--name FILENAME]
+//                [--silent-args TEXT] [--no-offer]
 //   bountiq-pack --info WRAPPER
 //   bountiq-pack --help | --version
 #include <windows.h>
@@ -25,12 +26,15 @@
 using namespace Velqora;
 using uWrapper::ResourceManager::RES_INSTALLER_NAME;
 using uWrapper::ResourceManager::RES_INSTALLER_PACKAGE;
+using uWrapper::ResourceManager::RES_INSTALLER_SILENT_ARGS;
+using uWrapper::ResourceManager::RES_NO_OFFER;
 using uWrapper::ResourceManager::TResourceManager;
 
 namespace {
 
 const wchar_t Usage[] =
     L"usage: bountiq-pack INSTALLER -o OUTPUT [--template TEMPLATE] [--name FILENAME]\n"
+    L"                    [--silent-args TEXT] [--no-offer]\n"
     L"       bountiq-pack --info WRAPPER\n"
     L"\n"
     L"Writes OUTPUT: a copy of the wrapper template carrying INSTALLER (an EXE or\n"
@@ -40,8 +44,11 @@ const wchar_t Usage[] =
     L"  -o, --output OUTPUT   the finished wrapper (replaced if it exists)\n"
     L"  --template TEMPLATE   the wrapper template (default: the one inside this tool)\n"
     L"  --name FILENAME       the installer's file name in the wrapper (default: its own)\n"
-    L"  --info WRAPPER        shows the installer name, the payload size and whether\n"
-    L"                        the PE checksum is correct\n"
+    L"  --silent-args TEXT    the installer's arguments for an unattended install (/S)\n"
+    L"  --no-offer            the wrapper never shows or runs the partner offer\n"
+    L"  --info WRAPPER        shows the installer name, the payload size, the silent\n"
+    L"                        arguments, whether the offer is on and whether the PE\n"
+    L"                        checksum is correct\n"
     L"  --help, --version\n";
 
 // Writes text to a standard handle: as text to a console, as UTF-8 elsewhere.
@@ -139,8 +146,60 @@ std::vector<Pack::TNewResource> TakeOver(const std::wstring& AInstaller, uint64_
   return std::move(taken.Resources);
 }
 
+// What --silent-args may hold: text of at most BOUNTIQ_SILENT_ARGS_MAX code
+// units that the wrapper puts on the installer's command line as it is.
+// The command line arrives as UTF-16: a lone surrogate is the only way it
+// is not text.
+bool IsText(std::wstring_view AText) {
+  for (size_t i = 0; i < AText.size(); ++i) {
+    if (AText[i] >= 0xD800 && AText[i] <= 0xDBFF && i + 1 < AText.size() && AText[i + 1] >= 0xDC00 &&
+        AText[i + 1] <= 0xDFFF)
+      ++i;
+    else if (AText[i] >= 0xD800 && AText[i] <= 0xDFFF)
+      return false;
+  }
+  return true;
+}
+
+// The first control character of AText (U+0000 to U+001F, U+007F) as
+// "U+000A"; empty when it holds none.
+std::wstring ControlCharacter(std::wstring_view AText) {
+  for (wchar_t c : AText)
+    if (c < 0x20 || c == 0x7F) return Format(L"U+%.4x", {uint64_t(c)});
+  return {};
+}
+
+void CheckSilentArgs(const std::wstring& AArgs) {
+  if (AArgs.empty()) throw EFailure{L"--silent-args is empty"};
+  if (!IsText(AArgs)) throw EFailure{L"--silent-args is not text (a lone UTF-16 surrogate)"};
+  if (AArgs.size() > BOUNTIQ_SILENT_ARGS_MAX)
+    throw EFailure{Format(L"--silent-args is too long: %u characters, at most %u",
+                          {uint64_t(AArgs.size()), uint64_t(BOUNTIQ_SILENT_ARGS_MAX)})};
+  std::wstring control = ControlCharacter(AArgs);
+  if (!control.empty()) throw EFailure{L"--silent-args holds a control character (" + control + L")"};
+}
+
+// The wrapper runs an installer whose stored name ends in ".msi" (any
+// letter case) through msiexec, adding /qn for an unattended install.
+bool IsMsiName(const std::wstring& AName) {
+  const wchar_t extension[] = L".msi";
+  if (AName.size() < 4) return false;
+  for (size_t i = 0; i < 4; ++i) {
+    wchar_t c = AName[AName.size() - 4 + i];
+    if (c >= L'A' && c <= L'Z') c = wchar_t(c - L'A' + L'a');
+    if (c != extension[i]) return false;
+  }
+  return true;
+}
+
+const wchar_t NoSilentArgsWarning[] =
+    L"bountiq-pack: warning: no --silent-args for an EXE installer: an unattended install (/S) starts it "
+    L"without arguments, and it may show its own windows\n";
+
 struct TPackOptions {
   std::wstring Installer, Output, Template, Name;
+  std::optional<std::wstring> SilentArgs;
+  bool NoOffer = false;
 };
 
 void Pack(const TPackOptions& AOptions) {
@@ -187,6 +246,14 @@ void Pack(const TPackOptions& AOptions) {
       std::vector<TResourceManager::TItem> items;
       for (const Pack::TNewResource& r : taken)
         items.push_back({r.Type.Number, std::wstring(r.Name.Text.begin(), r.Name.Text.end()), r.Name.Number, r.Bytes});
+      // Both as UTF-16 without terminator, like the name.
+      auto bytes = [](const std::wstring& AText) {
+        return std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(AText.data()), AText.size() * sizeof(wchar_t));
+      };
+      const std::wstring noOffer = L"1";
+      if (AOptions.SilentArgs)
+        items.push_back({WORD(uintptr_t(RT_RCDATA)), RES_INSTALLER_SILENT_ARGS, 0, bytes(*AOptions.SilentArgs)});
+      if (AOptions.NoOffer) items.push_back({WORD(uintptr_t(RT_RCDATA)), RES_NO_OFFER, 0, bytes(noOffer)});
       wrapper.AddItems(items);
     }
     wrapper.AddFile(RES_INSTALLER_PACKAGE, installer);
@@ -208,6 +275,7 @@ void Pack(const TPackOptions& AOptions) {
     throw EFailure{Format(L"not enough memory to pack an installer of %u bytes", {payload})};
   }
   removeTemporary.Release();  // moved into place
+  if (!AOptions.SilentArgs && !IsMsiName(name)) Write(STD_ERROR_HANDLE, NoSilentArgsWarning);
   Write(STD_OUTPUT_HANDLE, Format(L"bountiq-pack: wrote %s (installer %s, %u bytes)\n", {output, name, payload}));
 }
 
@@ -221,12 +289,23 @@ void Info(const std::wstring& APath) {
     throw EFailure{Quoted(path) + L" is not a packed wrapper: it carries no installer"};
   std::wstring name = wrapper.GetString(RES_INSTALLER_NAME);
   uint32_t size = wrapper.GetSize(RES_INSTALLER_PACKAGE);
+  // The packing tools store the silent arguments as text without control
+  // characters: anything else was not written by them.
+  std::wstring silentArgs = L"none";
+  if (wrapper.IsExist(RES_INSTALLER_SILENT_ARGS)) {
+    silentArgs = wrapper.GetString(RES_INSTALLER_SILENT_ARGS);
+    if (wrapper.GetSize(RES_INSTALLER_SILENT_ARGS) % 2 || !IsText(silentArgs) ||
+        !ControlCharacter(silentArgs).empty())
+      throw EFailure{Quoted(path) + L" has damaged resources: the silent arguments are not text"};
+  }
+  std::wstring offer = wrapper.IsExist(RES_NO_OFFER) ? L"off (--no-offer)" : L"on";
   DWORD stored = 0, correct = 0;
   TResourceManager::ReadChecksum(path, stored, correct);
   std::wstring checksum = stored == correct ? Format(L"correct (0x%.8x)", {uint64_t(stored)})
                                             : Format(L"wrong (stored 0x%.8x, correct 0x%.8x)",
                                                      {uint64_t(stored), uint64_t(correct)});
-  Write(STD_OUTPUT_HANDLE, Format(L"installer: %s\npayload: %u bytes\nchecksum: %s\n", {name, uint64_t(size), checksum}));
+  Write(STD_OUTPUT_HANDLE, Format(L"installer: %s\npayload: %u bytes\nsilent arguments: %s\noffer: %s\nchecksum: %s\n",
+                                  {name, uint64_t(size), silentArgs, offer, checksum}));
 }
 
 int Run(int argc, wchar_t** argv) {
@@ -253,6 +332,10 @@ int Run(int argc, wchar_t** argv) {
     } else if (arg == L"--name") {
       options.Name = value();
       nameGiven = true;
+    } else if (arg == L"--silent-args") {
+      options.SilentArgs = value();
+    } else if (arg == L"--no-offer") {
+      options.NoOffer = true;
     } else if (arg == L"--info") {
       info = value();
     } else if (arg.size() > 1 && arg[0] == L'-') {
@@ -271,6 +354,7 @@ int Run(int argc, wchar_t** argv) {
   if (options.Installer.empty()) throw EUsage{L"no installer given"};
   if (options.Output.empty()) throw EUsage{L"no output given (-o OUTPUT)"};
   if (nameGiven && !IsSafeFileName(options.Name)) throw EFailure{NotABareFileName(options.Name)};
+  if (options.SilentArgs) CheckSilentArgs(*options.SilentArgs);
   Pack(options);
   return 0;
 }

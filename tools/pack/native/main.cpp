@@ -4,6 +4,7 @@
 // by the portable writer (PeWriter).
 //
 //   bountiq-pack INSTALLER -o OUTPUT [--template TEMPLATE] [--name FILENAME]
+//                [--silent-args TEXT] [--no-offer]
 //   bountiq-pack --info WRAPPER
 //   bountiq-pack --help | --version
 #include <fcntl.h>
@@ -24,6 +25,7 @@
 #include "InstallerResources.h"
 #include "PeResources.h"
 #include "PeWriter.h"
+#include "uWrapper.ResourceNames.h"
 
 // The template this tool carries (template.cpp).
 extern "C" const unsigned char bountiq_template[], bountiq_template_end[];
@@ -32,6 +34,7 @@ namespace {
 
 const char Usage[] =
     "usage: bountiq-pack INSTALLER -o OUTPUT [--template TEMPLATE] [--name FILENAME]\n"
+    "                    [--silent-args TEXT] [--no-offer]\n"
     "       bountiq-pack --info WRAPPER\n"
     "\n"
     "Writes OUTPUT: a copy of the wrapper template carrying INSTALLER (an EXE or\n"
@@ -41,8 +44,11 @@ const char Usage[] =
     "  -o, --output OUTPUT   the finished wrapper (replaced if it exists)\n"
     "  --template TEMPLATE   the wrapper template (default: the one inside this tool)\n"
     "  --name FILENAME       the installer's file name in the wrapper (default: its own)\n"
-    "  --info WRAPPER        shows the installer name, the payload size and whether\n"
-    "                        the PE checksum is correct\n"
+    "  --silent-args TEXT    the installer's arguments for an unattended install (/S)\n"
+    "  --no-offer            the wrapper never shows or runs the partner offer\n"
+    "  --info WRAPPER        shows the installer name, the payload size, the silent\n"
+    "                        arguments, whether the offer is on and whether the PE\n"
+    "                        checksum is correct\n"
     "  --help, --version\n";
 
 // An error the user can act on: one line on stderr.
@@ -56,24 +62,27 @@ struct EFailure {
 std::string Quoted(const std::string& AText) { return "'" + AText + "'"; }
 std::string SystemText(int AError) { return std::strerror(AError); }
 
-// A UTF-8 text (the command line's) as UTF-16, as the wrapper stores names.
-std::u16string Utf16(std::string_view AText) {
+// A UTF-8 text (the command line's) as UTF-16, as the wrapper stores texts;
+// none when it is not UTF-8: a stray or missing continuation byte, a longer
+// form than the character needs, a surrogate, or beyond U+10FFFF.
+std::optional<std::u16string> Utf16(std::string_view AText) {
   std::u16string out;
   for (size_t i = 0; i < AText.size();) {
     unsigned char c = AText[i];
-    uint32_t code = c, extra = 0;
-    if (c >= 0xF0) code = c & 0x07, extra = 3;
-    else if (c >= 0xE0) code = c & 0x0F, extra = 2;
-    else if (c >= 0xC0) code = c & 0x1F, extra = 1;
-    else if (c >= 0x80) throw EFailure{"the installer's file name is not UTF-8"};
-    if (extra && i + extra >= AText.size()) throw EFailure{"the installer's file name is not UTF-8"};
+    uint32_t code = c, extra = 0, least = 0;
+    if (c >= 0xF8) return std::nullopt;
+    else if (c >= 0xF0) code = c & 0x07, extra = 3, least = 0x10000;
+    else if (c >= 0xE0) code = c & 0x0F, extra = 2, least = 0x800;
+    else if (c >= 0xC0) code = c & 0x1F, extra = 1, least = 0x80;
+    else if (c >= 0x80) return std::nullopt;
+    if (extra >= AText.size() - i) return std::nullopt;
     for (uint32_t k = 1; k <= extra; ++k) {
       unsigned char next = AText[i + k];
-      if ((next & 0xC0) != 0x80) throw EFailure{"the installer's file name is not UTF-8"};
+      if ((next & 0xC0) != 0x80) return std::nullopt;
       code = code << 6 | (next & 0x3F);
     }
     i += 1 + extra;
-    if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) throw EFailure{"the installer's file name is not UTF-8"};
+    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return std::nullopt;
     if (code > 0xFFFF) {
       code -= 0x10000;
       out += char16_t(0xD800 + (code >> 10));
@@ -105,6 +114,68 @@ std::string Utf8(std::u16string_view AText) {
   return out;
 }
 
+// UTF-16 text as the wrapper stores it: little-endian, no terminator.
+std::vector<uint8_t> Utf16Bytes(std::u16string_view AText) {
+  std::vector<uint8_t> bytes;
+  for (char16_t c : AText) bytes.push_back(uint8_t(c)), bytes.push_back(uint8_t(c >> 8));
+  return bytes;
+}
+
+// Whether AText is UTF-16: every surrogate in a pair.
+bool IsText(std::u16string_view AText) {
+  for (size_t i = 0; i < AText.size(); ++i) {
+    if (AText[i] >= 0xD800 && AText[i] <= 0xDBFF && i + 1 < AText.size() && AText[i + 1] >= 0xDC00 &&
+        AText[i + 1] <= 0xDFFF)
+      ++i;
+    else if (AText[i] >= 0xD800 && AText[i] <= 0xDFFF)
+      return false;
+  }
+  return true;
+}
+
+// The first control character of AText (U+0000 to U+001F, U+007F) as
+// "U+000A"; empty when it holds none.
+std::string ControlCharacter(std::u16string_view AText) {
+  for (char16_t c : AText) {
+    if (c >= 0x20 && c != 0x7F) continue;
+    char name[8];
+    std::snprintf(name, sizeof(name), "U+%04X", unsigned(c));
+    return name;
+  }
+  return {};
+}
+
+// What --silent-args may hold: text of at most BOUNTIQ_SILENT_ARGS_MAX
+// UTF-16 code units that the wrapper puts on the installer's command line
+// as it is. Answers it as the wrapper stores it.
+std::u16string CheckedSilentArgs(const std::string& AArgs) {
+  if (AArgs.empty()) throw EFailure{"--silent-args is empty"};
+  std::optional<std::u16string> text = Utf16(AArgs);
+  if (!text) throw EFailure{"--silent-args is not text (not valid UTF-8)"};
+  if (text->size() > BOUNTIQ_SILENT_ARGS_MAX)
+    throw EFailure{"--silent-args is too long: " + std::to_string(text->size()) + " characters, at most " +
+                   std::to_string(BOUNTIQ_SILENT_ARGS_MAX)};
+  std::string control = ControlCharacter(*text);
+  if (!control.empty()) throw EFailure{"--silent-args holds a control character (" + control + ")"};
+  return std::move(*text);
+}
+
+// The wrapper runs an installer whose stored name ends in ".msi" (any
+// letter case) through msiexec, adding /qn for an unattended install.
+bool IsMsiName(const std::string& AName) {
+  if (AName.size() < 4) return false;
+  for (size_t i = 0; i < 4; ++i) {
+    char c = AName[AName.size() - 4 + i];
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    if (c != ".msi"[i]) return false;
+  }
+  return true;
+}
+
+const char NoSilentArgsWarning[] =
+    "bountiq-pack: warning: no --silent-args for an EXE installer: an unattended install (/S) starts it "
+    "without arguments, and it may show its own windows\n";
+
 std::string NotABareFileName(const std::string& AName) {
   return "the installer's file name " + Quoted(AName) +
          " is not a bare file name (not empty, none of <>:\"/\\|?*, no trailing dot or blank, no device name "
@@ -112,12 +183,8 @@ std::string NotABareFileName(const std::string& AName) {
 }
 
 bool IsSafeName(const std::string& AName) {
-  try {
-    std::u16string name = Utf16(AName);
-    return Velqora::IsSafeFileName(std::wstring_view(std::wstring(name.begin(), name.end())));
-  } catch (const EFailure&) {
-    return false;
-  }
+  std::optional<std::u16string> name = Utf16(AName);
+  return name && Velqora::IsSafeFileName(std::wstring_view(std::wstring(name->begin(), name->end())));
 }
 
 std::string BareName(const std::string& APath) {
@@ -266,6 +333,8 @@ std::vector<uint8_t> ReadTemplate(const std::string& APath) {
 
 struct TPackOptions {
   std::string Installer, Output, Template, Name;
+  std::optional<std::u16string> SilentArgs;  // checked
+  bool NoOffer = false;
 };
 
 // A temporary file beside the output that goes unless it is kept.
@@ -341,11 +410,13 @@ void Pack(const TPackOptions& AOptions) {
     for (const std::string& warning : taken.Warnings) std::fprintf(stderr, "bountiq-pack: warning: %s\n", warning.c_str());
     resources = std::move(taken.Resources);
   }
-  std::u16string name16 = Utf16(name);
-  std::vector<uint8_t> nameBytes;
-  for (char16_t c : name16) nameBytes.push_back(uint8_t(c)), nameBytes.push_back(uint8_t(c >> 8));
-  resources.push_back({{10, {}}, {0, u"RES_INSTALLER_NAME"}, 1033, std::move(nameBytes)});
-  Pack::TNewResource package{{10, {}}, {0, u"RES_INSTALLER_PACKAGE"}, 1033, {}};
+  resources.push_back({{10, {}}, {0, u"" BOUNTIQ_RES_INSTALLER_NAME}, BOUNTIQ_RES_LANGUAGE, Utf16Bytes(*Utf16(name))});
+  if (AOptions.SilentArgs)
+    resources.push_back(
+        {{10, {}}, {0, u"" BOUNTIQ_RES_INSTALLER_SILENT_ARGS}, BOUNTIQ_RES_LANGUAGE, Utf16Bytes(*AOptions.SilentArgs)});
+  if (AOptions.NoOffer)
+    resources.push_back({{10, {}}, {0, u"" BOUNTIQ_RES_NO_OFFER}, BOUNTIQ_RES_LANGUAGE, Utf16Bytes(u"1")});
+  Pack::TNewResource package{{10, {}}, {0, u"" BOUNTIQ_RES_INSTALLER_PACKAGE}, BOUNTIQ_RES_LANGUAGE, {}};
   package.Payload = true;
   package.PayloadSize = uint32_t(payload);
   resources.push_back(std::move(package));
@@ -361,6 +432,7 @@ void Pack(const TPackOptions& AOptions) {
     throw EFailure{templateName + " cannot carry the installer: " + e.what()};
   }
   temporary.MoveTo(output);
+  if (!AOptions.SilentArgs && !IsMsiName(name)) std::fputs(NoSilentArgsWarning, stderr);
   std::printf("bountiq-pack: wrote %s (installer %s, %llu bytes)\n", output.c_str(), name.c_str(),
               (unsigned long long)payload);
 }
@@ -374,9 +446,11 @@ void Info(const std::string& APath) {
   const size_t size = size_t(info.st_size);
   Pack::TPeImage image;
   std::u16string name;
+  std::optional<std::u16string> silentArgs;
+  bool noOffer = false;
   uint32_t payload = 0;
   {
-    // The headers and the two items, read where they lie.
+    // The headers and the items, read where they lie.
     TMapping mapping(file.Get(), size);
     std::vector<Pack::TResource> resources;
     try {
@@ -394,12 +468,30 @@ void Info(const std::string& APath) {
         if (r.Type == Pack::TResourceId{10, {}} && r.Name == Pack::TResourceId{0, AName}) return &r;
       return nullptr;
     };
-    const Pack::TResource* nameItem = find(u"RES_INSTALLER_NAME");
-    const Pack::TResource* package = find(u"RES_INSTALLER_PACKAGE");
+    const Pack::TResource* nameItem = find(u"" BOUNTIQ_RES_INSTALLER_NAME);
+    const Pack::TResource* package = find(u"" BOUNTIQ_RES_INSTALLER_PACKAGE);
+    const Pack::TResource* silentItem = find(u"" BOUNTIQ_RES_INSTALLER_SILENT_ARGS);
+    const Pack::TResource* noOfferItem = find(u"" BOUNTIQ_RES_NO_OFFER);
     if (!nameItem || !package) throw EFailure{Quoted(path) + " is not a packed wrapper: it carries no installer"};
     for (const Pack::TResource* r : {nameItem, package})
       if (!r->Damage.empty()) throw EFailure{Quoted(path) + " has damaged resources: the installer's " + r->Damage};
-    for (size_t i = 0; i + 1 < nameItem->Size; i += 2) name += char16_t(Pack::U16(mapping.Bytes(), nameItem->Offset + i));
+    for (const Pack::TResource* r : {silentItem, noOfferItem})
+      if (r && !r->Damage.empty())
+        throw EFailure{Quoted(path) + " has damaged resources: the item " + Utf8(r->Name.Text) + ": " + r->Damage};
+    auto text = [&](const Pack::TResource& AItem) {
+      std::u16string result;
+      for (size_t i = 0; i + 1 < AItem.Size; i += 2) result += char16_t(Pack::U16(mapping.Bytes(), AItem.Offset + i));
+      return result;
+    };
+    name = text(*nameItem);
+    if (silentItem) {
+      // The packing tools store the silent arguments as text without
+      // control characters: anything else was not written by them.
+      silentArgs = text(*silentItem);
+      if (silentItem->Size % 2 || !IsText(*silentArgs) || !ControlCharacter(*silentArgs).empty())
+        throw EFailure{Quoted(path) + " has damaged resources: the silent arguments are not text"};
+    }
+    noOffer = noOfferItem != nullptr;
     payload = package->Size;
   }
   // The checksum, the file read in pieces (not mapped: it may be large) with
@@ -424,12 +516,13 @@ void Info(const std::string& APath) {
     std::snprintf(checksum, sizeof(checksum), "correct (0x%.8X)", storedSum);
   else
     std::snprintf(checksum, sizeof(checksum), "wrong (stored 0x%.8X, correct 0x%.8X)", storedSum, correct);
-  std::printf("installer: %s\npayload: %u bytes\nchecksum: %s\n", Utf8(name).c_str(), payload, checksum);
+  std::printf("installer: %s\npayload: %u bytes\nsilent arguments: %s\noffer: %s\nchecksum: %s\n", Utf8(name).c_str(),
+              payload, silentArgs ? Utf8(*silentArgs).c_str() : "none", noOffer ? "off (--no-offer)" : "on", checksum);
 }
 
 int Run(int argc, char** argv) {
   TPackOptions options;
-  std::optional<std::string> info;
+  std::optional<std::string> info, silentArgs;
   bool nameGiven = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -451,6 +544,10 @@ int Run(int argc, char** argv) {
     } else if (arg == "--name") {
       options.Name = value();
       nameGiven = true;
+    } else if (arg == "--silent-args") {
+      silentArgs = value();
+    } else if (arg == "--no-offer") {
+      options.NoOffer = true;
     } else if (arg == "--info") {
       info = value();
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -469,6 +566,7 @@ int Run(int argc, char** argv) {
   if (options.Installer.empty()) throw EUsage{"no installer given"};
   if (options.Output.empty()) throw EUsage{"no output given (-o OUTPUT)"};
   if (nameGiven && !IsSafeName(options.Name)) throw EFailure{NotABareFileName(options.Name)};
+  if (silentArgs) options.SilentArgs = CheckedSilentArgs(*silentArgs);
   Pack(options);
   return 0;
 }
