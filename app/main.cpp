@@ -1,8 +1,11 @@
-// The wrapper's entry point: starts the units, runs the wizard, hands over to
-// the installer phase and stops the units again.
+// The wrapper's entry point: reads the command line, starts the units, runs
+// the wizard (or, unattended, nothing visible), hands over to the installer
+// phase, stops the units again and ends with the installer phase's exit
+// code.
 #include <windows.h>
 
 #include "Forms.h"
+#include "Paths.h"
 #include "Project.VCL.Common.h"
 #include "Project.VCL.UIStateHelper.h"
 #include "UtilityWindow.h"
@@ -11,7 +14,10 @@
 #include "Velqora.Project.ProcessInfo.h"
 #include "Velqora.System.Timer.h"
 #include "Velqora.System.Win.Trust.h"
+#include "uCommandLine.h"
+#include "uGUILocalizer.h"
 #include "uInstaller.h"
+#include "uWrapper.ResourceManager.h"
 #include "ufmMain.h"
 
 // The publisher whose signature the partner installer must carry, a build
@@ -54,38 +60,64 @@ constexpr TUnit Units[] = {
     {uInstaller::Start, uInstaller::Stop},
 };
 
-void RunWizard(uInstaller::TInstallPlan& APlan) {
+// Runs the wizard, then the installer phase on what the user agreed to;
+// answers the exit code.
+DWORD RunWizard(uInstaller::TInstallPlan& APlan) {
   Gui::TApplication application;
   application.Initialize();
   // Errors in the support library's utility windows are reported like those
   // of the GUI's own windows.
   Velqora::SetWindowErrorHandler([](std::exception_ptr AError) noexcept { Gui::TApplication::QueueException(AError); });
   application.MainFormOnTaskbar = true;
+  bool asked = true;
   try {
     new ufmMain::TfmMain(&application, APlan);  // the application owns its main form
     application.Run();
   } catch (...) {
     // A wizard that could not run has not asked the user: install nothing.
+    asked = false;
     APlan.InstallAction = false;
     APlan.InstallOffer = false;
     application.HandleException(std::current_exception());
   }
   application.ProcessMessages();
-  uInstaller::Installer::Run(APlan);
+  DWORD exitCode = uInstaller::Installer::Run(APlan);
+  return asked ? exitCode : uInstaller::ExitFailure;
 }  // the main form goes with the application
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+  const uCommandLine::TWrapperCommandLine commandLine = uCommandLine::ParseCommandLine(GetCommandLineW());
+  // Unattended, nothing is ever shown: not even the system's boxes for a
+  // missing disk or a file that cannot be opened.
+  if (commandLine.Unattended) SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  DWORD exitCode = uInstaller::ExitFailure;
   size_t started = 0;
   try {
     for (const TUnit& unit : Units) {
       unit.Start();
       ++started;
     }
-    uInstaller::TInstallPlan plan;
-    plan.PartnerPublisher = Velqora::ParsePublisher(WIDEN(BOUNTIQ_PARTNER_PUBLISHER));
-    RunWizard(plan);
+    if (commandLine.Help) {
+      if (!commandLine.Unattended)
+        MessageBoxW(nullptr, uGUILocalizer::sHelpText, uGUILocalizer::sFormCaption, MB_OK | MB_ICONINFORMATION);
+      exitCode = 0;
+    } else {
+      uInstaller::TInstallPlan plan;
+      plan.PartnerPublisher = Velqora::ParsePublisher(WIDEN(BOUNTIQ_PARTNER_PUBLISHER));
+      plan.ProductArguments = commandLine.ProductArguments;
+      using namespace uWrapper::ResourceManager;
+      plan.NoOffer = TResourceManager(Velqora::ProgramPath()).IsExist(RES_NO_OFFER);
+      if (commandLine.Unattended) {
+        // No wizard, so no offer rule runs and nothing is downloaded.
+        plan.Unattended = true;
+        plan.InstallOffer = false;
+        exitCode = uInstaller::Installer::Run(plan);
+      } else {
+        exitCode = RunWizard(plan);
+      }
+    }
   } catch (...) {
     // Nothing is shown to the user once the wizard has gone; an error in
     // start-up has nowhere else to go.
@@ -96,5 +128,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     } catch (...) {
     }
   }
-  return 0;
+  return int(exitCode);
 }

@@ -52,4 +52,23 @@ const wchar_t* const sOfferTerms =
     L"<a href=\"%0:s\">Terms</a> and <a href=\"%1:s\">Privacy Policy</a>, and agree to install Ad-Aware Web "
     L"Companion.";
 
+// The help box of /? (plain text; tabs line the columns up).
+const wchar_t* const sHelpText =
+    L"Installs the product this program carries.\n"
+    L"\n"
+    L"/S, /silent, /verysilent, /quiet\n"
+    L"\tNo window at all and no offer: the product installs with its publisher's unattended arguments "
+    L"(an MSI with /qn).\n"
+    L"-- ARGUMENTS\n"
+    L"\tEverything after -- goes to the product's installer as written.\n"
+    L"/debug\tWrites a diagnostic log under ProgramData.\n"
+    L"/?, /help\tShows this and installs nothing.\n"
+    L"\n"
+    L"Exit codes:\n"
+    L"the product installer's own\t0 installed, 3010 or 1641 restart needed, 1603 failed, ...\n"
+    L"1602\tthe wizard was closed without installing\n"
+    L"1223\tthe elevation the product asked for was refused\n"
+    L"1603\tthe wizard could not start\n"
+    L"other\tthe system error of the step that failed (112 disk full, 5 access denied, ...)";
+
 }  // namespace uGUILocalizer

@@ -28,5 +28,6 @@ extern const wchar_t* const sOfferLearnMoreBing;
 extern const wchar_t* const sOfferLearnMoreBingSearch;
 extern const wchar_t* const sOfferLearnMoreYahoo;
 extern const wchar_t* const sOfferTerms;
+extern const wchar_t* const sHelpText;
 
 }  // namespace uGUILocalizer

@@ -32,6 +32,24 @@ namespace {
 TDebugLog<TInstallerLogLevel>* FLog = nullptr;
 constexpr TLogOwner LogOwner(L"Installer");
 
+bool IsMsiName(const std::wstring& AName) {
+  size_t dot = AName.find_last_of(L'.');
+  return dot != std::wstring::npos && lstrcmpiW(AName.c_str() + dot, L".msi") == 0;
+}
+
+DWORD StartProcess(const std::wstring& AApplication, const std::wstring& ACommandLine, PROCESS_INFORMATION& AInfo) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWNORMAL;
+  if (Winapi::Kernel32::CreateProcessW(AApplication, ACommandLine, nullptr, nullptr, FALSE,
+                                       CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS,
+                                       nullptr, L"", startup, AInfo))
+    return 0;
+  DWORD error = GetLastError();
+  return error ? error : ExitFailure;
+}
+
 const wchar_t* TypeName(TInstallerType AType) {
   return AType == TInstallerType::itAction ? L"product installer" : L"partner installer";
 }
@@ -66,6 +84,13 @@ private:
 }  // namespace
 
 TDebugLog<TInstallerLogLevel>& Log() { return *FLog; }
+
+DWORD ExitCodeOf(const std::exception& AError) {
+  auto system = dynamic_cast<const ESystemError*>(&AError);
+  return system && system->ErrorCode ? system->ErrorCode : ExitFailure;
+}
+
+Installer::TStarter Installer::Starter = {StartProcess, ProcessInfo::StartElevated};
 
 #ifndef BOUNTIQ_MAX_DOWNLOAD_MB
 #define BOUNTIQ_MAX_DOWNLOAD_MB 512
@@ -203,11 +228,23 @@ std::wstring TInstallerProcess::InstallerName(const std::wstring& AFileName) {
   return name;
 }
 
-void TInstallerProcess::ExtractFromResources(const std::wstring& AResFileName, const std::wstring& AResInstallerData) {
+void TInstallerProcess::ExtractFromResources(const std::wstring& AResFileName, const std::wstring& AResInstallerData,
+                                             bool AUnattended, const std::wstring& AProductArguments) {
   try {
     uWrapper::ResourceManager::TResourceManager resources(ProgramPath());
     std::wstring name = InstallerName(resources.GetString(AResFileName));
+    // Unattended: the publisher's arguments, else what an MSI needs to show
+    // nothing; an EXE without them gets none.
     FInstallerParams.clear();
+    if (AUnattended) {
+      using uWrapper::ResourceManager::RES_INSTALLER_SILENT_ARGS;
+      if (resources.IsExist(RES_INSTALLER_SILENT_ARGS))
+        FInstallerParams = resources.GetString(RES_INSTALLER_SILENT_ARGS);
+      else if (IsMsiName(name))
+        FInstallerParams = L"/qn";
+    }
+    if (!AProductArguments.empty())
+      FInstallerParams += (FInstallerParams.empty() ? L"" : L" ") + AProductArguments;
     TUniqueFileHandle file;
     CreateInstallerFile(name, file);
     resources.GetFileInto(AResInstallerData, file.Get());
@@ -215,7 +252,8 @@ void TInstallerProcess::ExtractFromResources(const std::wstring& AResFileName, c
     LockInstallerFile();
     Log().WriteLog(ilInfo, Format(L"Extracted the %s to %s", {std::wstring(TypeName(FInstallerType)), FInstallerFileName}), LogOwner);
   } catch (const std::exception& e) {
-    Log().LogError(ilError, L"Extracting the product installer", e, LogOwner);
+    Log().LogError(ilError, std::wstring(L"Extracting the ") + TypeName(FInstallerType), e, LogOwner);
+    FResult = ExitCodeOf(e);
     DeleteInstallerFile();
   }
 }
@@ -252,10 +290,6 @@ void TInstallerProcess::DownloadFromServer(const std::wstring& ADownloadFromURL,
 void TInstallerProcess::ExecuteProcess() {
   try {
     if (!FLock) return;  // nothing was written completely
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
     // What is started goes by path: the path must still lead to the file
     // that is held (a query of attributes opens it whatever the sharing).
     TUniqueFileHandle byPath(CreateFileW(FInstallerFileName.c_str(), FILE_READ_ATTRIBUTES,
@@ -264,33 +298,38 @@ void TInstallerProcess::ExecuteProcess() {
     if (!byPath || FileIdentity(byPath.Get()) != FIdentity)
       throw Exception(L"The path no longer leads to the installer file written");
     byPath.Reset();
-    std::wstring application, command;
-    size_t dot = FInstallerFileName.find_last_of(L'.');
-    const bool msi = dot != std::wstring::npos && lstrcmpiW(FInstallerFileName.c_str() + dot, L".msi") == 0;
-    if (msi) {
-      application = SystemFolder() + L"\\msiexec.exe";
-      command = L"\"" + application + L"\" /i \"" + FInstallerFileName + L"\"";
-    } else {
-      // The program's own path first, as every program expects.
-      application = FInstallerFileName;
-      command = L"\"" + application + L"\"";
-      if (!FInstallerParams.empty()) command += L" " + FInstallerParams;
-    }
+    const bool msi = IsMsiName(FInstallerFileName);
+    std::wstring application = msi ? SystemFolder() + L"\\msiexec.exe" : FInstallerFileName;
+    std::wstring arguments = msi ? L"/i \"" + FInstallerFileName + L"\"" : L"";
+    if (!FInstallerParams.empty()) arguments += (arguments.empty() ? L"" : L" ") + FInstallerParams;
+    // The program's own path first, as every program expects.
+    std::wstring command = L"\"" + application + L"\"" + (arguments.empty() ? L"" : L" ") + arguments;
     PROCESS_INFORMATION info{};
-    bool started = Winapi::Kernel32::CreateProcessW(
-        application, command, nullptr, nullptr, FALSE,
-        CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS, nullptr, L"", startup, info);
+    DWORD error = Starter.Start(application, command, info);
+    if (error == ErrorElevationRequired && FInstallerType == TInstallerType::itAction) {
+      // The wrapper runs with what the user has; the product demands more.
+      // The file stays held while the prompt is up.
+      Log().WriteLog(ilInfo, L"The product installer demands elevation: starting it through the elevation prompt",
+                     LogOwner);
+      TUniqueKernelHandle process = Starter.StartElevated(application, arguments);
+      info.hProcess = process.Release();
+      error = 0;
+    } else if (error == ErrorElevationRequired) {
+      Log().WriteLog(ilWarning, L"The partner installer demands elevation: it is not started", LogOwner);
+    }
     // A program has its image now; msiexec reads the package while it runs,
     // so that stays held until it has ended.
-    if (!started || !msi) FLock.Reset();
-    if (started) {
-      FProcessInfo = TUniqueProcessInformation(info);
-      Log().WriteLog(ilInfo, Format(L"Started: %s", {command}), LogOwner);
-    } else {
-      Log().LogError(ilError, L"Starting " + command, GetLastError(), LogOwner);
+    if (error || !msi) FLock.Reset();
+    if (error) {
+      FResult = error;
+      Log().LogError(ilError, L"Starting " + command, error, LogOwner);
+      return;
     }
+    FProcessInfo = TUniqueProcessInformation(info);
+    Log().WriteLog(ilInfo, Format(L"Started: %s", {command}), LogOwner);
   } catch (const std::exception& e) {
     FLock.Reset();
+    FResult = ExitCodeOf(e);
     Log().LogError(ilError, L"Starting " + FInstallerFileName, e, LogOwner);
   }
 }
@@ -322,13 +361,18 @@ void TInstallerProcess::WaitFor() {
   if (quit) PostQuitMessage(int(*quit));
   FLock.Reset();
   DWORD code = 0;
-  GetExitCodeProcess(FProcessInfo.Process.Get(), &code);
+  if (!GetExitCodeProcess(FProcessInfo.Process.Get(), &code)) {
+    code = GetLastError();
+    Log().LogError(ilError, std::wstring(L"Reading the exit code of the ") + TypeName(FInstallerType), code, LogOwner);
+    code = code ? code : ExitFailure;
+  }
+  FResult = code;
   Log().WriteLog(ilInfo, Format(L"The %s ended with exit code %u", {std::wstring(TypeName(FInstallerType)), uint64_t(code)}), LogOwner);
 }
 
 // ---- Installer ----
 
-void Installer::Run(const TInstallPlan& APlan) {
+DWORD Installer::Run(const TInstallPlan& APlan) {
   Log().WriteLog(ilInfo, L"Install flags: action %s, offer %s",
                  {std::wstring(APlan.InstallAction ? L"True" : L"False"),
                   std::wstring(APlan.InstallOffer ? L"True" : L"False")},
@@ -337,6 +381,7 @@ void Installer::Run(const TInstallPlan& APlan) {
   // folder with anything left in it.
   std::optional<TInstallerFolder> folder;
   std::optional<TInstallerProcess> action, offer;
+  DWORD failure = ExitFailure;
   try {
     if (APlan.InstallAction || APlan.InstallOffer) {
       folder.emplace();
@@ -346,7 +391,8 @@ void Installer::Run(const TInstallPlan& APlan) {
     if (APlan.InstallOffer) offer.emplace(TInstallerType::itOffer, *folder);
     if (action) {
       action->ExtractFromResources(uWrapper::ResourceManager::RES_INSTALLER_NAME,
-                                   uWrapper::ResourceManager::RES_INSTALLER_PACKAGE);
+                                   uWrapper::ResourceManager::RES_INSTALLER_PACKAGE, APlan.Unattended,
+                                   APlan.ProductArguments);
       action->ExecuteProcess();
     }
     if (offer)
@@ -359,7 +405,11 @@ void Installer::Run(const TInstallPlan& APlan) {
     }
   } catch (const std::exception& e) {
     Log().LogError(ilError, L"Installer phase", e, LogOwner);
+    failure = ExitCodeOf(e);
   }
+  DWORD result = !APlan.InstallAction ? ExitUserCancelled : action ? action->Result() : failure;
+  Log().WriteLog(ilInfo, Format(L"Exit code: %u", {uint64_t(result)}), LogOwner);
+  return result;
 }
 
 void Start() {

@@ -36,7 +36,31 @@ struct TInstallPlan {
   // Whose signature the partner installer must carry (any publisher whose
   // certificate chains to a trusted root when empty).
   Velqora::TPublisher PartnerPublisher;
+  // An install without any window of the wrapper: the product gets the
+  // publisher's unattended arguments (an MSI /qn when none were packed).
+  bool Unattended = false;
+  // Appended as written to the product's command line (the wrapper's own
+  // arguments after a lone "--").
+  std::wstring ProductArguments;
+  // The wrapper was packed without the offer: no offer rule runs.
+  bool NoOffer = false;
 };
+
+// The wrapper's exit codes besides the product installer's own.
+// The wizard was closed without Next, Decline or "Agree and Install".
+constexpr DWORD ExitUserCancelled = ERROR_INSTALL_USEREXIT;  // 1602
+// The wizard could not start, or a failure that carries no system error.
+constexpr DWORD ExitFailure = ERROR_INSTALL_FAILURE;  // 1603
+// The user refused the elevation prompt the product asked for.
+constexpr DWORD ExitElevationRefused = ERROR_CANCELLED;  // 1223
+
+// What starting a program that demands elevation the process lacks fails
+// with (ERROR_ELEVATION_REQUIRED, which this toolchain's headers lack).
+constexpr DWORD ErrorElevationRequired = 740;
+
+// The code an exit reports for an error: a system error's own code, else
+// ExitFailure; never 0.
+DWORD ExitCodeOf(const std::exception& AError);
 
 enum class TInstallerType { itAction, itOffer };
 
@@ -101,22 +125,32 @@ public:
     TInstallerProcess& operator=(const TInstallerProcess&) = delete;
 
     // Writes the embedded installer (its name and bytes are the resource
-    // items) to a new file; on failure no file is left.
-    void ExtractFromResources(const std::wstring& AResFileName, const std::wstring& AResInstallerData);
+    // items) to a new file; on failure no file is left. Its command line
+    // gets the packed unattended arguments when AUnattended, then
+    // AProductArguments as written.
+    void ExtractFromResources(const std::wstring& AResFileName, const std::wstring& AResInstallerData,
+                              bool AUnattended = false, const std::wstring& AProductArguments = L"");
     // Downloads an installer to a new file and verifies its signature (by
     // APublisher unless that is any); a failed download (no answer, a cut
     // body, a status other than 2xx) or a file that is not signed as
     // required leaves no file.
     void DownloadFromServer(const std::wstring& ADownloadFromURL, const std::wstring& AInstallerFileName,
                            const std::wstring& ARunParams, const Velqora::TPublisher& APublisher);
-    // Starts the file: an ".msi" through msiexec with "/i", anything else
-    // with its parameters; the command line begins with the quoted program.
-    // Only a file that was written (and verified) completely, and that its
-    // path still leads to, is started.
+    // Starts the file: an ".msi" through msiexec with "/i" and the quoted
+    // path, anything else as itself, either followed by its parameters; the
+    // command line begins with the quoted program. Only a file that was
+    // written (and verified) completely, and that its path still leads to,
+    // is started. A product installer that demands elevation the wrapper
+    // lacks is started again through the elevation prompt; a partner
+    // installer is not (a bundled offer never raises a prompt).
     void ExecuteProcess();
     // Returns when the started process has ended (at once when none),
     // handling this thread's messages meanwhile.
     void WaitFor();
+    // The installer's exit code once it has run and been waited for; before
+    // that, the system error code of the step that failed (ExitFailure where
+    // that carries none, ExitElevationRefused for a refused prompt).
+    DWORD Result() const { return FResult; }
 
     const std::wstring& InstallerFileName() const { return FInstallerFileName; }
     const std::wstring& InstallerParams() const { return FInstallerParams; }
@@ -150,10 +184,25 @@ public:
     std::wstring FInstallerFileName;
     std::wstring FInstallerParams;
     Velqora::TUniqueProcessInformation FProcessInfo;
+    DWORD FResult = ExitFailure;
   };
 
-  // Runs what the plan asks for and waits for it; shows nothing.
-  static void Run(const TInstallPlan& APlan);
+  // How processes are started; tests replace them, since Wine runs every
+  // process elevated and has no elevation prompt. Start answers 0 and the
+  // process's handles, or the system error code (ErrorElevationRequired
+  // for a program that demands elevation); StartElevated goes through the
+  // elevation prompt and raises ESystemError (ERROR_CANCELLED: refused).
+  struct TStarter {
+    DWORD (*Start)(const std::wstring& AApplication, const std::wstring& ACommandLine, PROCESS_INFORMATION& AInfo);
+    Velqora::TUniqueKernelHandle (*StartElevated)(const std::wstring& AApplication, const std::wstring& AParameters);
+  };
+  static TStarter Starter;
+
+  // Runs what the plan asks for and waits for it; shows nothing. Answers
+  // the wrapper's exit code: the product installer's own; ExitUserCancelled
+  // when the plan runs no product; else the code of the step that failed
+  // (never 0). The partner's result never changes it.
+  static DWORD Run(const TInstallPlan& APlan);
 };
 
 // Unit start-up and shut-down.

@@ -69,7 +69,8 @@ TfmMain::~TfmMain() {
 }
 
 void TfmMain::FormCreate(TComponent*) {
-  FIsOfferActive = OfferPredicate();
+  // A wrapper packed without the offer runs no offer rule at all.
+  FIsOfferActive = !FPlan.NoOffer && OfferPredicate();
   FPlan.InstallAction = true;
   FPlan.InstallOffer = FIsOfferActive;
   SetFont(VCLCommon::DefaultFont());

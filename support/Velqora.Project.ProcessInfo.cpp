@@ -126,6 +126,22 @@ bool ProcessInfo::ShellExecute(HWND AWnd, const std::wstring& AOperation, const 
   }
 }
 
+TUniqueKernelHandle ProcessInfo::StartElevated(const std::wstring& AFileName, const std::wstring& AParameters) {
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof(info);
+  // Synchronous, so that the handle is there on return.
+  info.fMask = SEE_MASK_UNICODE | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
+  info.lpVerb = L"runas";
+  info.lpFile = AFileName.c_str();
+  if (!AParameters.empty()) info.lpParameters = AParameters.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExRoutine.Get()(&info)) RaiseLastSystemError(L"Starting " + AFileName + L" elevated");
+  TUniqueKernelHandle process(info.hProcess);
+  // Handed to a running instance instead of started: nothing to wait for.
+  if (!process) RaiseSystemError(ERROR_INVALID_HANDLE, L"Starting " + AFileName + L" elevated gave no process");
+  return process;
+}
+
 void ProcessInfo::CreateProcessAsCurrentUser(const std::wstring& ACmd, const std::wstring& AParam) {
   PROCESS_INFORMATION info{};
   CreateProcessAsCurrentUser(ACmd, AParam, info);

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "UniqueHandle.h"
+
 namespace Velqora {
 
 class ProcessInfo {
@@ -30,6 +32,11 @@ public:
   static void Wow64EnableFsRedirection();
   static bool ShellExecute(HWND AWnd, const std::wstring& AOperation, const std::wstring& AFileName,
                            const std::wstring& AParameters, const std::wstring& ADirectory, int AShowCmd);
+  // Starts AFileName with AParameters through the elevation prompt and
+  // hands over the new process's handle. Raises ESystemError when it does
+  // not start: ERROR_CANCELLED when the user refused the prompt. Shows no
+  // error message of its own.
+  static TUniqueKernelHandle StartElevated(const std::wstring& AFileName, const std::wstring& AParameters);
 
   // Starts ACmd with the arguments AParam with the own process's token. The
   // first form closes the new process's handles, the second hands them over.

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "FolderTree.h"
 #include "Forms.h"
 #include "UniqueHandle.h"
+#include "Utf.h"
 #include "Velqora.System.SysUtils.h"
 
 namespace Testing {
@@ -208,6 +211,54 @@ DWORD WaitForExit(TWrapperRun& ARun, DWORD ATimeoutMs) {
   }
   DWORD code = 1;
   GetExitCodeProcess(ARun.Process.Get(), &code);
+  return code;
+}
+
+namespace {
+
+// Top-level windows visible now.
+std::set<HWND> VisibleWindows() {
+  std::set<HWND> windows;
+  EnumWindows(
+      [](HWND AWnd, LPARAM AParam) -> BOOL {
+        if (IsWindowVisible(AWnd)) reinterpret_cast<std::set<HWND>*>(AParam)->insert(AWnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+}  // namespace
+
+DWORD RunUnseen(const std::wstring& AExe, const std::wstring& AArguments) {
+  const std::set<HWND> before = VisibleWindows();
+  std::wstring command = L"\"" + AExe + L"\" " + AArguments;
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(AExe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    ADD_FAILURE() << "CreateProcess failed: " << GetLastError();
+    return DWORD(-1);
+  }
+  Velqora::TUniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
+  std::set<HWND> seen;
+  const ULONGLONG start = GetTickCount64();
+  while (WaitForSingleObject(pi.hProcess, 10) == WAIT_TIMEOUT) {
+    if (GetTickCount64() - start > 120000) {
+      TerminateProcess(pi.hProcess, 99);
+      ADD_FAILURE() << "did not end within two minutes";
+      return DWORD(-1);
+    }
+    for (HWND window : VisibleWindows()) {
+      if (before.count(window) || !seen.insert(window).second) continue;
+      wchar_t title[128] = {}, kind[64] = {};
+      GetWindowTextW(window, title, 128);
+      GetClassNameW(window, kind, 64);
+      ADD_FAILURE() << "a window showed: \"" << Velqora::WideToUtf8(title) << "\" (" << Velqora::WideToUtf8(kind) << ")";
+    }
+  }
+  DWORD code = DWORD(-1);
+  GetExitCodeProcess(pi.hProcess, &code);
   return code;
 }
 

@@ -70,6 +70,11 @@ TWrapperRun StartWrapper(const std::wstring& AExe, const std::wstring& AArgument
 // Waits for the program to end and answers its exit code; terminates it
 // and answers -1 when it does not end in time.
 DWORD WaitForExit(TWrapperRun& ARun, DWORD ATimeoutMs = 30000);
+// Runs a wrapper as a deployment tool does: no window may show at any
+// time, the wrapper's or anything's it starts (a test failure names each
+// one that does). Answers the exit code (-1 when it did not end within two
+// minutes).
+DWORD RunUnseen(const std::wstring& AExe, const std::wstring& AArguments);
 // The visible child window with the given text (the wizard's buttons carry
 // their captions as window text); null when there is none.
 HWND FindVisibleChild(HWND AParent, const wchar_t* AText);

@@ -17,6 +17,7 @@
 #include "Utf.h"
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
+#include "Velqora.Project.ProcessInfo.h"
 #include "Velqora.System.SysUtils.h"
 #include "Velqora.System.Win.Internet.h"
 #include "Velqora.System.Win.Trust.h"
@@ -58,13 +59,15 @@ protected:
     return times.empty() ? 0 : times.back();
   }
   // The product and the partner from AURL, signed by APublisher.
-  void RunWithOffer(const std::wstring& AURL, const TPublisher& APublisher = {}) {
+  DWORD RunWithOffer(const std::wstring& AURL, const TPublisher& APublisher = {},
+                     const std::wstring& AProductArguments = L"") {
     uInstaller::TInstallPlan plan;
     plan.OfferDownloadURL = AURL;
     plan.OfferInstallerFileName = L"WebCompanionInstaller.exe";
     plan.OfferRunParams = PartnerParams;
     plan.PartnerPublisher = APublisher;
-    uInstaller::Installer::Run(plan);
+    plan.ProductArguments = AProductArguments;
+    return uInstaller::Installer::Run(plan);
   }
   static constexpr const wchar_t* PartnerParams =
       L"--silent --partner=VQ150801BNTQ --homepage=http://h.test/?a=1&b=2 --search=\"x y\"";
@@ -279,6 +282,67 @@ TEST_F(InstallerRunTest, TheInstallerFileIsLockedFromWritingToStarting) {
   EXPECT_FALSE(product.IsLocked()) << "held after the start";
   product.WaitFor();
   EXPECT_TRUE(Record(L"Product-Setup.exe").Found);
+}
+
+// A product that demands the elevation the wrapper lacks (the first start
+// answers 740; Wine runs everything elevated, so a stand-in answers it) is
+// started once more through the elevation prompt with the same file and
+// arguments, waited for, and its exit code is the answer; a refused prompt
+// runs nothing and answers 1223. A partner that demands it is skipped: a
+// bundled offer never raises a prompt. Nothing is left either way.
+TEST_F(InstallerRunTest, AProductThatDemandsElevationGoesThroughThePromptAPartnerIsSkipped) {
+  using uInstaller::Installer;
+  SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", L"0");
+  SetEnvironmentVariableW(L"BOUNTIQ_FAKE_EXIT_CODE", L"3010");
+  const Installer::TStarter saved = Installer::Starter;
+  auto restore = ScopeExit([&] {
+    Installer::Starter = saved;
+    SetEnvironmentVariableW(L"BOUNTIQ_FAKE_EXIT_CODE", nullptr);
+  });
+  static int starts, prompts;
+  Installer::Starter.Start = [](const std::wstring&, const std::wstring&, PROCESS_INFORMATION&) -> DWORD {
+    ++starts;
+    return uInstaller::ErrorElevationRequired;
+  };
+  struct TCase {
+    const char* Name;
+    TUniqueKernelHandle (*Prompt)(const std::wstring&, const std::wstring&);
+    DWORD ExitCode;
+    bool ProductRuns;
+  };
+  const TCase cases[] = {
+      {"accepted: the system's own prompt",
+       [](const std::wstring& AFile, const std::wstring& AParameters) -> TUniqueKernelHandle {
+         ++prompts;
+         return ProcessInfo::StartElevated(AFile, AParameters);
+       },
+       3010, true},
+      {"refused",
+       [](const std::wstring&, const std::wstring&) -> TUniqueKernelHandle {
+         ++prompts;
+         RaiseSystemError(ERROR_CANCELLED, L"The user refused the prompt");
+       },
+       uInstaller::ExitElevationRefused, false},
+  };
+  const std::wstring arguments = L"INSTALLDIR=\"C:\\Apps\\Acme Tools\" ALLUSERS=1";
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    starts = prompts = 0;
+    for (const wchar_t* name : {L"Product-Setup.exe", L"WebCompanionInstaller.exe"})
+      DeleteFileW(Testing::InstallerRecordFile(name).c_str());
+    Installer::Starter.StartElevated = c.Prompt;
+    EXPECT_EQ(RunWithOffer(Http + L"/files/signed.exe", {}, arguments), c.ExitCode);
+    EXPECT_EQ(starts, 2) << "the product and the partner are each started once as they are";
+    EXPECT_EQ(prompts, 1) << "only the product goes through the prompt";
+    Testing::TInstallerRecord product = Record(L"Product-Setup.exe");
+    EXPECT_EQ(product.Found, c.ProductRuns);
+    if (product.Found) {
+      std::wstring folder = Testing::PrivateFolderOf(product.CommandLine, Temp);
+      EXPECT_EQ(product.CommandLine, L"\"" + folder + L"Product-Setup.exe\" " + arguments);
+    }
+    EXPECT_FALSE(Record(L"WebCompanionInstaller.exe").Found);
+    EXPECT_FALSE(InstallerFilesLeft(Temp));
+  }
 }
 
 // Whether a token may read what the security descriptor guards.

@@ -176,13 +176,15 @@ TEST_F(OfferFlowInUS, WhatRunsWhereThePartnerDoesNot) {
     TChoice Choice;
     bool OfferShown, ProductRuns;
     int PartnerRequests;
+    DWORD ExitCode;
   };
   const TCase cases[] = {
-      {"declined", L"firefox.exe", false, L"signed.exe", TChoice::Decline, true, true, 0},
-      {"closed on the offer page", L"firefox.exe", false, L"signed.exe", TChoice::Close, true, false, 0},
-      {"another publisher", L"firefox.exe", false, L"other-publisher.exe", TChoice::Agree, true, true, 1},
-      {"partner installed", L"firefox.exe", true, L"signed.exe", TChoice::Agree, false, true, 0},
-      {"another browser", L"opera.exe", false, L"signed.exe", TChoice::Agree, false, true, 0},
+      {"declined", L"firefox.exe", false, L"signed.exe", TChoice::Decline, true, true, 0, 0},
+      {"closed on the offer page", L"firefox.exe", false, L"signed.exe", TChoice::Close, true, false, 0,
+       ERROR_INSTALL_USEREXIT},
+      {"another publisher", L"firefox.exe", false, L"other-publisher.exe", TChoice::Agree, true, true, 1, 0},
+      {"partner installed", L"firefox.exe", true, L"signed.exe", TChoice::Agree, false, true, 0, 0},
+      {"another browser", L"opera.exe", false, L"signed.exe", TChoice::Agree, false, true, 0, 0},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -196,13 +198,45 @@ TEST_F(OfferFlowInUS, WhatRunsWhereThePartnerDoesNot) {
     TOutcome outcome = RunWizard(c.Choice);
     ServePartner(L"signed.exe");
     EXPECT_EQ(outcome.OfferShown, c.OfferShown);
-    EXPECT_EQ(outcome.ExitCode, 0u);
+    EXPECT_EQ(outcome.ExitCode, c.ExitCode);
     EXPECT_EQ(outcome.Product.Found, c.ProductRuns);
     if (c.ProductRuns) {
       EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine(outcome));
     }
     EXPECT_FALSE(outcome.Partner.Found);
     EXPECT_EQ(outcome.PartnerRequests, c.PartnerRequests);
+  }
+}
+
+// On a machine where the offer applies, none is seen or fetched when the
+// wrapper was packed with --no-offer (Next ends the wizard) or runs
+// unattended (no window at all); the product runs, and a partner that
+// fails changes no exit code.
+TEST_F(OfferFlowInUS, NoOfferWhenPackedWithoutItOrUnattended) {
+  Machine->UseBrowser(L"firefox.exe");
+  Testing::TTempFolder folder;
+  const std::wstring noOffer = folder / L"No-Offer-Setup.exe";
+  ASSERT_EQ(Testing::RunProgram(Testing::BuildPath(BOUNTIQ_PACK_EXE),
+                                L"--template \"" + Testing::BuildPath(BOUNTIQ_OFFER_WRAPPER_EXE) + L"\" \"" +
+                                    Testing::BuildPath(BOUNTIQ_FAKE_INSTALLER_EXE) +
+                                    L"\" --name Product-Setup.exe --no-offer -o \"" + noOffer + L"\""),
+            0);
+  TOutcome outcome = RunWizard(TChoice::Agree, noOffer);
+  EXPECT_FALSE(outcome.OfferShown);
+  EXPECT_EQ(outcome.ExitCode, 0u);
+  EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine(outcome));
+  EXPECT_FALSE(outcome.Partner.Found);
+  EXPECT_EQ(outcome.PartnerRequests, 0);
+
+  for (const std::wstring& exe : {Testing::BuildPath(BOUNTIQ_OFFER_WRAPPER_EXE), noOffer}) {
+    SCOPED_TRACE(Velqora::WideToUtf8(exe));
+    for (const wchar_t* name : {Product, Partner}) DeleteFileW(Testing::InstallerRecordFile(name).c_str());
+    const size_t requestsBefore = Testing::ServerRequests(PartnerRequest).size();
+    EXPECT_EQ(Testing::RunUnseen(exe, L"/S"), 0u);
+    EXPECT_TRUE(Testing::ReadInstallerRecord(Product).Found);
+    EXPECT_FALSE(Testing::ReadInstallerRecord(Partner).Found);
+    EXPECT_EQ(Testing::ServerRequests(PartnerRequest).size(), requestsBefore);
+    EXPECT_FALSE(Testing::InstallerFilesLeft(Testing::TempFolder()));
   }
 }
 
