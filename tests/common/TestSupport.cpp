@@ -178,19 +178,30 @@ int RunProgram(const std::wstring& AProgram, const std::wstring& AArguments, DWO
 
 bool FileExists(const std::wstring& AFileName) { return GetFileAttributesW(AFileName.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-TWrapperRun StartWrapper(const std::wstring& AExe, const std::wstring& AArguments) {
-  TWrapperRun run;
+namespace {
+
+// Starts a program as a user does, its path first on its command line; a
+// test failure when it cannot start.
+bool StartProgram(const std::wstring& AExe, const std::wstring& AArguments, TWrapperRun& ARun) {
   std::wstring command = L"\"" + AExe + L"\" " + AArguments;
   STARTUPINFOW si{};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi{};
   if (!CreateProcessW(AExe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
     ADD_FAILURE() << "CreateProcess failed: " << GetLastError();
-    return run;
+    return false;
   }
   CloseHandle(pi.hThread);
-  run.Process.Reset(pi.hProcess);
-  run.ProcessId = pi.dwProcessId;
+  ARun.Process.Reset(pi.hProcess);
+  ARun.ProcessId = pi.dwProcessId;
+  return true;
+}
+
+}  // namespace
+
+TWrapperRun StartWrapper(const std::wstring& AExe, const std::wstring& AArguments) {
+  TWrapperRun run;
+  if (!StartProgram(AExe, AArguments, run)) return run;
   PumpUntil(
       [&] {
         HWND wnd = FindWindowW(nullptr, L"Bountiq - Software Installation");
@@ -232,20 +243,13 @@ std::set<HWND> VisibleWindows() {
 
 DWORD RunUnseen(const std::wstring& AExe, const std::wstring& AArguments) {
   const std::set<HWND> before = VisibleWindows();
-  std::wstring command = L"\"" + AExe + L"\" " + AArguments;
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(AExe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    ADD_FAILURE() << "CreateProcess failed: " << GetLastError();
-    return DWORD(-1);
-  }
-  Velqora::TUniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
+  TWrapperRun run;
+  if (!StartProgram(AExe, AArguments, run)) return DWORD(-1);
   std::set<HWND> seen;
   const ULONGLONG start = GetTickCount64();
-  while (WaitForSingleObject(pi.hProcess, 10) == WAIT_TIMEOUT) {
+  while (WaitForSingleObject(run.Process.Get(), 10) == WAIT_TIMEOUT) {
     if (GetTickCount64() - start > 120000) {
-      TerminateProcess(pi.hProcess, 99);
+      TerminateProcess(run.Process.Get(), 99);
       ADD_FAILURE() << "did not end within two minutes";
       return DWORD(-1);
     }
@@ -257,9 +261,7 @@ DWORD RunUnseen(const std::wstring& AExe, const std::wstring& AArguments) {
       ADD_FAILURE() << "a window showed: \"" << Velqora::WideToUtf8(title) << "\" (" << Velqora::WideToUtf8(kind) << ")";
     }
   }
-  DWORD code = DWORD(-1);
-  GetExitCodeProcess(pi.hProcess, &code);
-  return code;
+  return WaitForExit(run, 0);
 }
 
 namespace {

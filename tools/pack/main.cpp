@@ -14,6 +14,7 @@
 
 #include "FileNames.h"
 #include "InstallerResources.h"
+#include "PayloadText.h"
 #include "Paths.h"
 #include "UniqueHandle.h"
 #include "Utf.h"
@@ -150,46 +151,14 @@ std::vector<Pack::TNewResource> TakeOver(const std::wstring& AInstaller, uint64_
 // units that the wrapper puts on the installer's command line as it is.
 // The command line arrives as UTF-16: a lone surrogate is the only way it
 // is not text.
-bool IsText(std::wstring_view AText) {
-  for (size_t i = 0; i < AText.size(); ++i) {
-    if (AText[i] >= 0xD800 && AText[i] <= 0xDBFF && i + 1 < AText.size() && AText[i + 1] >= 0xDC00 &&
-        AText[i + 1] <= 0xDFFF)
-      ++i;
-    else if (AText[i] >= 0xD800 && AText[i] <= 0xDFFF)
-      return false;
-  }
-  return true;
-}
-
-// The first control character of AText (U+0000 to U+001F, U+007F) as
-// "U+000A"; empty when it holds none.
-std::wstring ControlCharacter(std::wstring_view AText) {
-  for (wchar_t c : AText)
-    if (c < 0x20 || c == 0x7F) return Format(L"U+%.4x", {uint64_t(c)});
-  return {};
-}
-
 void CheckSilentArgs(const std::wstring& AArgs) {
   if (AArgs.empty()) throw EFailure{L"--silent-args is empty"};
-  if (!IsText(AArgs)) throw EFailure{L"--silent-args is not text (a lone UTF-16 surrogate)"};
+  if (!Pack::IsUtf16Text<wchar_t>(AArgs)) throw EFailure{L"--silent-args is not text (a lone UTF-16 surrogate)"};
   if (AArgs.size() > BOUNTIQ_SILENT_ARGS_MAX)
     throw EFailure{Format(L"--silent-args is too long: %u characters, at most %u",
                           {uint64_t(AArgs.size()), uint64_t(BOUNTIQ_SILENT_ARGS_MAX)})};
-  std::wstring control = ControlCharacter(AArgs);
-  if (!control.empty()) throw EFailure{L"--silent-args holds a control character (" + control + L")"};
-}
-
-// The wrapper runs an installer whose stored name ends in ".msi" (any
-// letter case) through msiexec, adding /qn for an unattended install.
-bool IsMsiName(const std::wstring& AName) {
-  const wchar_t extension[] = L".msi";
-  if (AName.size() < 4) return false;
-  for (size_t i = 0; i < 4; ++i) {
-    wchar_t c = AName[AName.size() - 4 + i];
-    if (c >= L'A' && c <= L'Z') c = wchar_t(c - L'A' + L'a');
-    if (c != extension[i]) return false;
-  }
-  return true;
+  if (int control = Pack::FirstControlCharacter<wchar_t>(AArgs); control >= 0)
+    throw EFailure{Format(L"--silent-args holds a control character (U+%.4x)", {uint64_t(control)})};
 }
 
 const wchar_t NoSilentArgsWarning[] =
@@ -275,7 +244,7 @@ void Pack(const TPackOptions& AOptions) {
     throw EFailure{Format(L"not enough memory to pack an installer of %u bytes", {payload})};
   }
   removeTemporary.Release();  // moved into place
-  if (!AOptions.SilentArgs && !IsMsiName(name)) Write(STD_ERROR_HANDLE, NoSilentArgsWarning);
+  if (!AOptions.SilentArgs && !Pack::IsMsiName<wchar_t>(name)) Write(STD_ERROR_HANDLE, NoSilentArgsWarning);
   Write(STD_OUTPUT_HANDLE, Format(L"bountiq-pack: wrote %s (installer %s, %u bytes)\n", {output, name, payload}));
 }
 
@@ -294,8 +263,8 @@ void Info(const std::wstring& APath) {
   std::wstring silentArgs = L"none";
   if (wrapper.IsExist(RES_INSTALLER_SILENT_ARGS)) {
     silentArgs = wrapper.GetString(RES_INSTALLER_SILENT_ARGS);
-    if (wrapper.GetSize(RES_INSTALLER_SILENT_ARGS) % 2 || !IsText(silentArgs) ||
-        !ControlCharacter(silentArgs).empty())
+    if (wrapper.GetSize(RES_INSTALLER_SILENT_ARGS) % 2 || !Pack::IsUtf16Text<wchar_t>(silentArgs) ||
+        Pack::FirstControlCharacter<wchar_t>(silentArgs) >= 0)
       throw EFailure{Quoted(path) + L" has damaged resources: the silent arguments are not text"};
   }
   std::wstring offer = wrapper.IsExist(RES_NO_OFFER) ? L"off (--no-offer)" : L"on";

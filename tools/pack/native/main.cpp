@@ -23,6 +23,7 @@
 
 #include "FileNames.h"
 #include "InstallerResources.h"
+#include "PayloadText.h"
 #include "PeResources.h"
 #include "PeWriter.h"
 #include "uWrapper.ResourceNames.h"
@@ -121,30 +122,6 @@ std::vector<uint8_t> Utf16Bytes(std::u16string_view AText) {
   return bytes;
 }
 
-// Whether AText is UTF-16: every surrogate in a pair.
-bool IsText(std::u16string_view AText) {
-  for (size_t i = 0; i < AText.size(); ++i) {
-    if (AText[i] >= 0xD800 && AText[i] <= 0xDBFF && i + 1 < AText.size() && AText[i + 1] >= 0xDC00 &&
-        AText[i + 1] <= 0xDFFF)
-      ++i;
-    else if (AText[i] >= 0xD800 && AText[i] <= 0xDFFF)
-      return false;
-  }
-  return true;
-}
-
-// The first control character of AText (U+0000 to U+001F, U+007F) as
-// "U+000A"; empty when it holds none.
-std::string ControlCharacter(std::u16string_view AText) {
-  for (char16_t c : AText) {
-    if (c >= 0x20 && c != 0x7F) continue;
-    char name[8];
-    std::snprintf(name, sizeof(name), "U+%04X", unsigned(c));
-    return name;
-  }
-  return {};
-}
-
 // What --silent-args may hold: text of at most BOUNTIQ_SILENT_ARGS_MAX
 // UTF-16 code units that the wrapper puts on the installer's command line
 // as it is. Answers it as the wrapper stores it.
@@ -155,21 +132,12 @@ std::u16string CheckedSilentArgs(const std::string& AArgs) {
   if (text->size() > BOUNTIQ_SILENT_ARGS_MAX)
     throw EFailure{"--silent-args is too long: " + std::to_string(text->size()) + " characters, at most " +
                    std::to_string(BOUNTIQ_SILENT_ARGS_MAX)};
-  std::string control = ControlCharacter(*text);
-  if (!control.empty()) throw EFailure{"--silent-args holds a control character (" + control + ")"};
-  return std::move(*text);
-}
-
-// The wrapper runs an installer whose stored name ends in ".msi" (any
-// letter case) through msiexec, adding /qn for an unattended install.
-bool IsMsiName(const std::string& AName) {
-  if (AName.size() < 4) return false;
-  for (size_t i = 0; i < 4; ++i) {
-    char c = AName[AName.size() - 4 + i];
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    if (c != ".msi"[i]) return false;
+  if (int control = Pack::FirstControlCharacter<char16_t>(*text); control >= 0) {
+    char name[8];
+    std::snprintf(name, sizeof(name), "U+%04X", unsigned(control));
+    throw EFailure{"--silent-args holds a control character (" + std::string(name) + ")"};
   }
-  return true;
+  return std::move(*text);
 }
 
 const char NoSilentArgsWarning[] =
@@ -432,7 +400,7 @@ void Pack(const TPackOptions& AOptions) {
     throw EFailure{templateName + " cannot carry the installer: " + e.what()};
   }
   temporary.MoveTo(output);
-  if (!AOptions.SilentArgs && !IsMsiName(name)) std::fputs(NoSilentArgsWarning, stderr);
+  if (!AOptions.SilentArgs && !Pack::IsMsiName<char>(name)) std::fputs(NoSilentArgsWarning, stderr);
   std::printf("bountiq-pack: wrote %s (installer %s, %llu bytes)\n", output.c_str(), name.c_str(),
               (unsigned long long)payload);
 }
@@ -488,7 +456,8 @@ void Info(const std::string& APath) {
       // The packing tools store the silent arguments as text without
       // control characters: anything else was not written by them.
       silentArgs = text(*silentItem);
-      if (silentItem->Size % 2 || !IsText(*silentArgs) || !ControlCharacter(*silentArgs).empty())
+      if (silentItem->Size % 2 || !Pack::IsUtf16Text<char16_t>(*silentArgs) ||
+          Pack::FirstControlCharacter<char16_t>(*silentArgs) >= 0)
         throw EFailure{Quoted(path) + " has damaged resources: the silent arguments are not text"};
     }
     noOffer = noOfferItem != nullptr;
