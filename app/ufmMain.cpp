@@ -97,12 +97,20 @@ void TfmMain::btnNextClick(TComponent*) {
       SetCurrentPage(TWrapperPages::wpActionActive);
       break;
     case TWrapperPages::wpActionActive:
-      if (FIsOfferActive)
+      if (FIsOfferActive) {
         SetCurrentPage(TWrapperPages::wpGetOffer);
-      else
+        // On screen now, not when the next paint comes round.
+        RedrawWindow(GetHandle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        FOfferShownAt = GetTickCount();
+      } else {
         CloseFromButton();
+      }
       break;
     case TWrapperPages::wpGetOffer:
+      // A press that began before the offer could be read (the second
+      // press of a double click on Next, a quick second click) accepts
+      // nothing; the user can press again.
+      if (!IsConsentPress()) break;
       CloseFromButton();  // the offer is accepted: the plan's offer stays as it is
       break;
   }
@@ -111,6 +119,10 @@ void TfmMain::btnNextClick(TComponent*) {
 void TfmMain::btnCancelClick(TComponent*) {
   FPlan.InstallOffer = false;
   CloseFromButton();
+}
+
+bool TfmMain::IsConsentPress() const {
+  return LONG(btnNext->GetPressStartTime() - FOfferShownAt) >= LONG(ConsentDelayMs);
 }
 
 void TfmMain::CloseFromButton() {

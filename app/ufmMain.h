@@ -29,6 +29,9 @@ public:
 
   // The offer predicate taken once at creation; tests may replace it.
   static bool (*OfferPredicate)();
+  // "Agree and Install" accepts only a press that began at least this long
+  // after the offer page was on screen: consent to what the user has seen.
+  static constexpr DWORD ConsentDelayMs = 500;
 
 private:
   friend struct TfmMainProbe;  // tests drive the page state machine directly
@@ -40,6 +43,7 @@ private:
   void SetCurrentPage(TWrapperPages APage);
   void ShowPagePanel(Gui::TPanel* APanel);
   void CloseFromButton();
+  bool IsConsentPress() const;
 
   uInstaller::TInstallPlan& FPlan;
   bool FIsCloseFromBtn = false;
@@ -47,6 +51,7 @@ private:
   TWrapperPages FCurrentPage = TWrapperPages::wpNone;
   Gui::TForm* FCurrentPageForm = nullptr;
   Gui::TPanel* FCurrentPagePanel = nullptr;
+  DWORD FOfferShownAt = 0;  // tick count when the offer page was drawn
 };
 
 }  // namespace ufmMain

@@ -37,7 +37,7 @@ TfmPageLavaSoftWebCompanion::TfmPageLavaSoftWebCompanion(TComponent* AOwner) : T
   };
   pnHeader = panel(pnContent, L"pnHeader", TAlign::alTop, beLeft | beTop | beRight);
   pnHeader->SetMargins(25, 15, 25, 0);
-  pnHeader->SetHeight(25);
+  pnHeader->SetHeight(HeaderHeight);
   lbCaption = new Project::VCL::TLabel(this);
   lbCaption->SetName(L"lbCaption");
   lbCaption->SetParent(pnHeader);
@@ -98,6 +98,7 @@ void TfmPageLavaSoftWebCompanion::FormCreate(TComponent*) {
   lbSeeBelowItem2->SetCaption(uGUILocalizer::sOfferItem2);
   lbLearnMore->SetCaption(Velqora::Format(Texts.LearnMore, {L"LearnMore"}));
   lbPrivacyPolicy->SetCaption(Velqora::Format(uGUILocalizer::sOfferTerms, {L"Terms", L"PrivacyPolicy"}));
+  FitHeading();
   FitTexts();
   ComputeOfferRunValues();
 }
@@ -119,6 +120,18 @@ void TfmPageLavaSoftWebCompanion::LabelLinkClick(TComponent*, const std::wstring
       uGUIGlobals::GUIGlobals::ShowURL(url);
       return;
     }
+}
+
+void TfmPageLavaSoftWebCompanion::FitHeading() {
+  using Project::VCL::TAxEllipsisPosition;
+  constexpr int MostLines = 3;
+  lbCaption->SetWordWrap(true);
+  lbCaption->SetEllipsisPosition(TAxEllipsisPosition::epNone);
+  pnHeader->SetHeight(HeaderHeight);
+  const int line = lbCaption->GetLineHeight();
+  for (int lines = 1; lines < MostLines && lbCaption->IsCaptionCutting(); ++lines)
+    pnHeader->SetHeight(pnHeader->GetHeight() + line);
+  if (lbCaption->IsCaptionCutting()) lbCaption->SetEllipsisPosition(TAxEllipsisPosition::epEndEllipsis);
 }
 
 void TfmPageLavaSoftWebCompanion::FitTexts() {

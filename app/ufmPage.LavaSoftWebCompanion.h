@@ -48,6 +48,13 @@ public:
   // Runs when the page is made and whenever its area changes size; after
   // changing a text, call it again.
   void FitTexts();
+  // The heading is never cut off silently either: it wraps in its grey
+  // strip, which grows a line at a time up to three lines; a heading longer
+  // than that ends in an ellipsis. Run before FitTexts, which takes the
+  // strip's height as it is.
+  void FitHeading();
+  // The strip's height for a heading of one line.
+  static constexpr int HeaderHeight = 25;
 
 private:
   void FormCreate(Gui::TComponent* Sender);

@@ -27,7 +27,9 @@ TAxCustomButton::TAxCustomButton(Gui::TComponent* AOwner)
     : TAxButtonControl(AOwner),
       FButtonImage(std::make_unique<Gui::TBitmap32>()),
       FIcon(std::make_unique<Gui::TBitmap32>()) {
-  ControlStyle |= Gui::csCaptureMouse;
+  // Its own flags in place of the base's: it captures the mouse, and it is
+  // not opaque (the background shows at its rounded corners).
+  ControlStyle = Gui::csCaptureMouse;
   FUIMainState = std::make_unique<TUIStateHelper>(
       this, [this](TUIStateHelper& ASender, Gui::TCanvas& ACanvas, TUIControlState AState, bool AFirstLayer,
                    uint8_t AOpaque) { PaintItem(ASender, ACanvas, AState, AFirstLayer, AOpaque); });
@@ -141,6 +143,11 @@ bool TAxCustomButton::CanAutoSize(int& NewWidth, int& NewHeight) {
   const Gui::TMargins& padding = GetPadding();
   w = (w + 9) / 10 * 10 + padding.Left + padding.Right;  // whole tens of pixels
   h += padding.Top + padding.Bottom;
+  const Gui::TSizeConstraints& limits = Constraints();
+  w = std::max(w, limits.MinWidth);
+  h = std::max(h, limits.MinHeight);
+  if (limits.MaxHeight > 0) h = std::min(h, limits.MaxHeight);
+  if (limits.MaxWidth > 0) w = std::min(w, limits.MaxWidth);
   if (GetAlign() != Gui::TAlign::alTop && GetAlign() != Gui::TAlign::alBottom) NewWidth = w;
   if (GetAlign() != Gui::TAlign::alLeft && GetAlign() != Gui::TAlign::alRight) NewHeight = h;
   return true;
@@ -156,10 +163,22 @@ void TAxCustomButton::Click() {
   TAxButtonControl::Click();
 }
 
+void TAxCustomButton::Press() {
+  FPressStartTime = GetTickCount();
+  Click();
+}
+
 bool TAxCustomButton::PreProcessMessage(MSG& AMsg) {
+  const bool key = AMsg.message == WM_KEYDOWN &&
+                   (AMsg.wParam == VK_RETURN || AMsg.wParam == VK_SPACE || AMsg.wParam == VK_ESCAPE);
+  // A key held down repeats its key-down: only the first one is a press,
+  // so that leaning on Enter clicks once, not on every page it reaches.
+  if (key && (AMsg.lParam & (1 << 30))) return true;
   const bool handled = TAxButtonControl::PreProcessMessage(AMsg);
-  if (AMsg.message == WM_KEYDOWN && (AMsg.wParam == VK_RETURN || AMsg.wParam == VK_SPACE))
+  if (key && AMsg.wParam != VK_ESCAPE) {
+    FPressStartTime = AMsg.time;
     FUIMainState->DoKeyDown();
+  }
   return handled;
 }
 
@@ -182,6 +201,10 @@ void TAxCustomButton::CMFocusChanged(Gui::TWinControl* AFocused) {
 }
 
 void TAxCustomButton::WndProc(Gui::TMessage& AMessage) {
+  // The second press of a double click is no press of its own: a double
+  // click on a button that changes the page must not press what the new
+  // page puts under the pointer.
+  if (AMessage.Msg == WM_LBUTTONDBLCLK) return;
   if (AMessage.Msg == WM_SYSKEYUP &&
       (AMessage.WParam == VK_RETURN || AMessage.WParam == VK_MENU || AMessage.WParam == VK_SPACE))
     FUIMainState->DoKeyUp();
@@ -195,12 +218,23 @@ void TAxCustomButton::Resize() {
 
 void TAxCustomButton::Paint(const RECT& AClientRect, const RECT& AClipRect) {
   FUIMainState->Paint(&Canvas());
+  // The keyboard's place: a dotted frame inside the face, while the window
+  // shows keyboard cues (the first Tab or arrow key shows them).
+  if (Focused() && !GetUIHideFocus()) {
+    RECT mark = AClientRect;
+    InflateRect(&mark, -FocusMarkInset, -FocusMarkInset);
+    SetTextColor(Canvas().DrawingHandle(), RGB(0, 0, 0));
+    SetBkColor(Canvas().DrawingHandle(), RGB(255, 255, 255));
+    DrawFocusRect(Canvas().DrawingHandle(), &mark);
+  }
   TAxButtonControl::Paint(AClientRect, AClipRect);
 }
 
 void TAxCustomButton::MouseDown(UINT AButton, int AX, int AY) {
   TAxButtonControl::MouseDown(AButton, AX, AY);
-  if (AButton == VK_LBUTTON) FUIMainState->DoLButtonDown(AX, AY);
+  if (AButton != VK_LBUTTON) return;
+  FPressStartTime = GetMessageTime();
+  FUIMainState->DoLButtonDown(AX, AY);
 }
 
 void TAxCustomButton::MouseUp(UINT AButton, int AX, int AY) {

@@ -53,7 +53,19 @@ public:
   // The size automatic sizing proposes; always true.
   bool CanAutoSize(int& NewWidth, int& NewHeight);
 
+  // How far inside the button's edge the focus mark is drawn: within the
+  // 3-pixel frame of the backgrounds.
+  static constexpr int FocusMarkInset = 4;
+
   void Click() override;
+  // Clicks as a press that begins now would (an accessibility client's
+  // default action).
+  void Press();
+  // When the press that led to the last click began (message time: the
+  // mouse button or the key went down), for callers that accept only
+  // presses begun after something was shown. An auto-repeated key-down and
+  // the second press of a double click begin no press and click nothing.
+  DWORD GetPressStartTime() const { return FPressStartTime; }
   bool PreProcessMessage(MSG& AMsg) override;
   bool CMDialogKey(WPARAM AKey) override;
   void CMFocusChanged(Gui::TWinControl* AFocused) override;
@@ -84,6 +96,7 @@ private:
   int CaptionWidth();
 
   bool FActive = false;
+  DWORD FPressStartTime = 0;
   std::unique_ptr<Gui::TBitmap32> FButtonImage;
   bool FCancel = false;
   bool FDefault = false;

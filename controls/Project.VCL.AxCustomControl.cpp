@@ -108,6 +108,7 @@ void TAxCustomControl::TextChanged() {
 void TAxCustomControl::UpdateUIState(WPARAM AWParam) {
   const WORD action = LOWORD(AWParam), flags = HIWORD(AWParam);
   const bool focus = flags & UISF_HIDEFOCUS, accel = flags & UISF_HIDEACCEL;
+  const bool hideFocus = FUIHideFocus, hideAccel = FUIHideAccel;
   switch (action) {
     case UIS_INITIALIZE:
       FUIHideFocus = focus;
@@ -121,6 +122,9 @@ void TAxCustomControl::UpdateUIState(WPARAM AWParam) {
     default:
       break;
   }
+  // A control that shows cues it just lost, or lacks ones it just got,
+  // draws again.
+  if ((hideFocus != FUIHideFocus || hideAccel != FUIHideAccel) && HandleAllocated()) Invalidate();
 }
 
 // ---- window ----

@@ -81,6 +81,11 @@ struct TMargins {
   int Left = 3, Top = 3, Right = 3, Bottom = 3;
 };
 
+// The sizes a control keeps to when it sizes itself; 0 is no limit.
+struct TSizeConstraints {
+  int MinWidth = 0, MinHeight = 0, MaxWidth = 0, MaxHeight = 0;
+};
+
 enum class TCursor : uint8_t { crDefault, crArrow, crHandPoint, crIBeam };
 
 enum class TControlStyleFlag : uint8_t { csCaptureMouse, csOpaque, csAcceptsControls };
@@ -128,6 +133,8 @@ public:
   void SetMargins(int ALeft, int ATop, int ARight, int ABottom);
   bool GetAlignWithMargins() const { return FAlignWithMargins; }
   void SetAlignWithMargins(bool AValue);
+  TSizeConstraints& Constraints() { return FConstraints; }
+  const TSizeConstraints& Constraints() const { return FConstraints; }
 
   bool GetVisible() const { return FVisible; }
   virtual void SetVisible(bool AValue);
@@ -194,6 +201,7 @@ protected:
 private:
   TAlign FAlign = TAlign::alNone;
   TMargins FMargins;
+  TSizeConstraints FConstraints;
   bool FAlignWithMargins = false;
   TColor FColor = clBtnFace;
   bool FParentColor = true;

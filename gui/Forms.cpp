@@ -8,6 +8,7 @@
 
 namespace Gui {
 
+
 TApplication* Application = nullptr;
 
 // ---- TForm ----
@@ -71,6 +72,13 @@ void TForm::CreateParams(TCreateParams& AParams) {
 void TForm::CreateWnd() {
   TWinControl::CreateWnd();
   ApplyClientSize();
+  // Focus cues as a dialog has them: hidden until the first Tab or arrow
+  // key, unless the user always wants them.
+  BOOL always = FALSE;
+  SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &always, 0);
+  HWND wnd = GetHandle();
+  const WPARAM cues = MAKEWPARAM(always ? UIS_CLEAR : UIS_SET, UISF_HIDEFOCUS | UISF_HIDEACCEL);
+  Sending([&] { return SendMessageW(wnd, WM_CHANGEUISTATE, cues, 0); });
 }
 
 void TForm::ApplyClientSize() {
@@ -135,11 +143,36 @@ void TForm::DoClose(TCloseAction& AAction) {
   if (OnClose) OnClose(this, AAction);
 }
 
+namespace {
+BOOL CALLBACK UpdateUIState(HWND AWnd, LPARAM AChange) {
+  SendMessageW(AWnd, WM_UPDATEUISTATE, WPARAM(AChange), 0);
+  return TRUE;
+}
+}  // namespace
+
 void TForm::WndProc(TMessage& AMessage) {
   switch (AMessage.Msg) {
     case WM_CLOSE:
       Close();
       return;
+    // The keyboard cues of the form and every window in it: a change is
+    // told to all of them (WM_UPDATEUISTATE), as the system does for its
+    // dialogs.
+    case WM_QUERYUISTATE:
+      AMessage.Result = FUIState;
+      return;
+    case WM_CHANGEUISTATE: {
+      const WORD action = LOWORD(AMessage.WParam);
+      const WORD flags = HIWORD(AMessage.WParam) & (UISF_HIDEFOCUS | UISF_HIDEACCEL);
+      const WORD state = action == UIS_CLEAR ? WORD(FUIState & ~flags) : WORD(FUIState | flags);
+      if (state == FUIState || (action != UIS_SET && action != UIS_CLEAR)) return;
+      const WPARAM change = MAKEWPARAM(action, flags);
+      FUIState = state;
+      HWND wnd = GetHandle();
+      Sending([&] { return SendMessageW(wnd, WM_UPDATEUISTATE, change, 0); });
+      Sending([&] { return EnumChildWindows(wnd, UpdateUIState, LPARAM(change)); });
+      return;
+    }
     case WM_ACTIVATE: {
       HWND wnd = GetHandleIfAllocated();
       if (LOWORD(AMessage.WParam) == WA_INACTIVE) {
@@ -165,7 +198,14 @@ void TForm::WndProc(TMessage& AMessage) {
 
 namespace {
 std::exception_ptr QueuedException;  // the GUI runs on one thread
+
+// Asks AControl's top-level window to show focus cues.
+void ShowFocusCues(TWinControl& AControl) {
+  HWND root = GetAncestor(AControl.GetHandle(), GA_ROOT);
+  if (root && (SendMessageW(root, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS))
+    Sending([&] { return SendMessageW(root, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0); });
 }
+}  // namespace
 
 TApplication::TApplication() : TComponent(nullptr) {
   Application = this;
@@ -238,9 +278,15 @@ bool TApplication::IsKeyMessage(MSG& AMsg) {
   try {
     if (target->PreProcessMessage(AMsg)) return true;
     WPARAM key = AMsg.wParam;
+    // Keys that move the focus show where it is: the window's keyboard
+    // cues come on, as a dialog's do.
+    if (AMsg.message == WM_KEYDOWN && (key == VK_TAB || (key >= VK_LEFT && key <= VK_DOWN))) ShowFocusCues(*target);
     if (AMsg.message != WM_KEYDOWN || (key != VK_TAB && key != VK_RETURN && key != VK_ESCAPE) ||
         target->WantsKey(key))
       return false;
+    // Enter and Escape held down act once: their repeated key-downs are no
+    // dialog keys.
+    if (key != VK_TAB && (AMsg.lParam & (1 << 30))) return true;
     if (key == VK_TAB) {
       TWinControl* root = target;
       while (root->GetParent()) root = root->GetParent();

@@ -73,6 +73,9 @@ private:
   int FClientWidth = -1, FClientHeight = -1;
   HWND FLastFocused = nullptr;  // focus to give back on activation
   int FModalResult = 0;
+  // The keyboard cues it hides (UISF_HIDEFOCUS, UISF_HIDEACCEL), kept by
+  // the form itself: Wine's windows keep none.
+  WORD FUIState = 0;
 };
 
 // The application object: the main form and the message loop.

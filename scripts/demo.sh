@@ -48,7 +48,7 @@ wizard_await 10 10 FFFFFF "the offer page did not appear (are the offer's rules 
 sleep 0.5
 wizard_shot "$out/offer.png"
 say "offer page: $out/offer.png"
-wizard_click 455 354  # Agree and Install (150 wide)
+wizard_agree
 
 # 4. What ran.
 wizard_end 120

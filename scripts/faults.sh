@@ -42,7 +42,7 @@ case_() {
     wizard_click 475 354
     wizard_await 10 10 FFFFFF "$name: the offer page did not appear"
     start=$(date +%s.%N)
-    wizard_click 455 354
+    wizard_agree
   else
     start=$(date +%s.%N)
   fi

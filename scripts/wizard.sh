@@ -12,6 +12,8 @@
 #   wizard_await X Y RRGGBB WHY waits until the client pixel has the colour
 #   wizard_await_quiet X Y RRGGBB  the same, answering instead of failing
 #   wizard_click X Y            clicks the client point
+#   wizard_agree                presses "Agree and Install" once the offer
+#                               page counts as read
 #   wizard_shot FILE            saves the window as a PNG
 #   wizard_end SECONDS          waits for the wrapper; its exit code in $rc
 #   wizard_temp                 the user's temporary folder in the prefix,
@@ -81,6 +83,14 @@ wizard_await_quiet() {
 wizard_await() { wizard_await_quiet "$1" "$2" "$3" || wizard_fail "$4"; }
 
 wizard_click() { xdotool mousemove $((wizard_cx + $1)) $((wizard_cy + $2)) click 1; }
+
+# "Agree and Install" (150 wide), pressed once the offer page has been on
+# screen long enough to count as read: the wrapper ignores a press that
+# begins within half a second of the page appearing.
+wizard_agree() {
+  sleep 0.6
+  wizard_click 455 354
+}
 
 wizard_shot() { xwd -root -silent | convert xwd:- -crop "$wizard_geometry" +repage "png:$1"; }
 

@@ -134,6 +134,8 @@ TEST_F(WizardTest, EachWayOfEndingTheWizardGivesItsFlags) {
       }
       if (i + 1 < c.Steps.size()) {
         ASSERT_TRUE(PumpUntil([&] { return form->GetCurrentPage() != before; }));
+        // A press on the offer page counts once the page could be read.
+        PumpUntil([] { return false; }, TfmMain::ConsentDelayMs + 100);
       }
     }
     ASSERT_TRUE(PumpUntil([&] { return App->GetTerminated(); }));
@@ -211,6 +213,55 @@ TEST_F(WizardTest, WindowAndFooterHaveTheirFixedGeometry) {
   }
   EXPECT_EQ(form->btnNext->GetTabOrder(), 0);
   EXPECT_EQ(form->btnCancel->GetTabOrder(), 1);
+}
+
+// Where the keyboard is: once the window shows focus cues (the first Tab
+// does), the focused button carries a dotted mark inside its face and the
+// others none; Tab and Shift+Tab move it between "Agree and Install" and
+// "Decline", so Enter's target is never a guess.
+TEST_F(WizardTest, TheFocusedButtonShowsAMarkOnceTheKeyboardIsUsed) {
+  // Cues hidden until the keyboard is used, as Windows has it by default
+  // (Wine shows them always: a user can ask for that too).
+  BOOL always = FALSE;
+  SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &always, 0);
+  SystemParametersInfoW(SPI_SETKEYBOARDCUES, 0, nullptr, 0);
+  auto restore = Velqora::ScopeExit(
+      [&] { SystemParametersInfoW(SPI_SETKEYBOARDCUES, 0, reinterpret_cast<void*>(INT_PTR(always)), 0); });
+  TfmMain* form = Open(true);
+  ASSERT_TRUE(ShowOfferPage(*form));
+  SetCursorPos(0, 0);  // no hover look on either button
+  SetForegroundWindow(form->GetHandle());
+  // The row of pixels the mark's top edge lies on.
+  auto row = [&](Project::VCL::TButton* AButton) {
+    std::vector<uint32_t> pixels;
+    const int y = Project::VCL::TAxCustomButton::FocusMarkInset;
+    for (int x = 6; x < AButton->GetWidth() - 6; ++x) pixels.push_back(Testing::ScreenPixel(AButton->GetHandle(), x, y));
+    return pixels;
+  };
+  auto differing = [](const std::vector<uint32_t>& A, const std::vector<uint32_t>& B) {
+    size_t count = 0;
+    for (size_t i = 0; i < A.size() && i < B.size(); ++i) count += A[i] != B[i];
+    return count;
+  };
+  // Settled: the fades after the pointer left are over.
+  auto settled = [&](Project::VCL::TButton* AFocused) {
+    EXPECT_TRUE(PumpUntil([&] { return AFocused->Focused(); }));
+    PumpUntil([] { return false; }, 400);
+  };
+  settled(form->btnNext);
+  const std::vector<uint32_t> declinePlain = row(form->btnCancel), agreeBefore = row(form->btnNext);
+
+  Testing::PressKeys({VK_TAB});
+  settled(form->btnCancel);
+  const std::vector<uint32_t> declineMarked = row(form->btnCancel), agreePlain = row(form->btnNext);
+  EXPECT_GT(differing(declinePlain, declineMarked), declinePlain.size() / 4) << "no mark on the focused Decline";
+
+  Testing::PressKeys({VK_SHIFT, VK_TAB});
+  settled(form->btnNext);
+  EXPECT_EQ(differing(row(form->btnCancel), declinePlain), 0u) << "Decline keeps a mark without the focus";
+  EXPECT_GT(differing(row(form->btnNext), agreePlain), agreePlain.size() / 4) << "no mark on the focused Agree";
+  // Before any key, the window was opened with the mouse: no cues yet.
+  EXPECT_EQ(differing(agreeBefore, agreePlain), 0u) << "a mark before the keyboard was used";
 }
 
 TEST_F(WizardTest, CreationAppliesColoursFontAndShowsTheWelcomePage) {
@@ -414,6 +465,43 @@ TEST_F(WizardTest, OfferTextsTallerThanTheBoxEndInAnEllipsisAboveWholeTerms) {
     EXPECT_LE(page->lbPrivacyPolicy->GetTop() + page->lbPrivacyPolicy->GetHeight(), page->Panel1->GetClientHeight());
     for (auto label : givers) EXPECT_GE(label->GetHeight(), label->GetLineHeight());
   }
+}
+
+// The heading is never cut off silently: the longest one the page has
+// (the Search Companion's) wraps in its strip, which grows for it; one too
+// long even for three lines ends in an ellipsis. The box below moves down
+// with the strip and the terms stay whole.
+TEST_F(WizardTest, TheHeadingWrapsInItsStripOrEndsInAnEllipsis) {
+  using Project::VCL::TAxEllipsisPosition;
+  TfmMain* form = Open(true);
+  auto page = ShowOfferPage(*form);
+  ASSERT_NE(page, nullptr);
+  const int line = page->lbCaption->GetLineHeight();
+  const std::wstring longest = uGUILocalizer::sOfferCaptionSearch;
+  std::wstring overlong;
+  for (int i = 0; i < 4; ++i) overlong += (i ? L" " : L"") + longest;
+  const struct {
+    const char* Name;
+    std::wstring Heading;
+    bool Ellipsis;
+  } cases[] = {{"the usual heading", uGUILocalizer::sOfferCaption, false},
+               {"the Search Companion's", longest, false},
+               {"four times that", overlong, true},
+               {"the usual heading again", uGUILocalizer::sOfferCaption, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    page->lbCaption->SetCaption(c.Heading);
+    page->FitHeading();
+    page->FitTexts();
+    const int height = page->pnHeader->GetHeight();
+    EXPECT_GE(height, page->HeaderHeight);
+    EXPECT_LE(height, page->HeaderHeight + 2 * line);
+    EXPECT_EQ(page->lbCaption->GetEllipsisPosition() == TAxEllipsisPosition::epEndEllipsis, c.Ellipsis);
+    if (!c.Ellipsis) EXPECT_FALSE(page->lbCaption->IsCaptionCutting());
+    EXPECT_EQ(page->Panel1->GetTop(), 15 + height);
+    EXPECT_FALSE(page->lbPrivacyPolicy->IsCaptionCutting());
+  }
+  EXPECT_EQ(page->pnHeader->GetHeight(), page->HeaderHeight);
 }
 
 // The offer page's links are drawn in the link colour and open their

@@ -35,7 +35,7 @@ bool PumpUntil(const std::function<bool()>& ACondition, DWORD ATimeoutMs) {
   }
 }
 
-void ClickAt(int AX, int AY) {
+void ClickAt(int AX, int AY, int ACount) {
   int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
   INPUT input[3] = {};
   for (INPUT& i : input) {
@@ -57,13 +57,25 @@ void ClickAt(int AX, int AY) {
       },
       2000);
   Sleep(50);
-  SendInput(2, input + 1, sizeof(INPUT));
+  for (int i = 0; i < ACount; ++i) SendInput(2, input + 1, sizeof(INPUT));
 }
 
-void ClickWindow(HWND AWnd) {
+void ClickWindow(HWND AWnd, int ACount) {
   RECT r;
   GetWindowRect(AWnd, &r);
-  ClickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  ClickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2, ACount);
+}
+
+void HoldKey(WORD AKey, int ARepeats, DWORD AIntervalMs) {
+  INPUT key{};
+  key.type = INPUT_KEYBOARD;
+  key.ki.wVk = AKey;
+  for (int i = 0; i <= ARepeats; ++i) {
+    if (i > 0) Sleep(AIntervalMs);
+    SendInput(1, &key, sizeof(INPUT));
+  }
+  key.ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(1, &key, sizeof(INPUT));
 }
 
 void PressKeys(std::initializer_list<WORD> AKeys) {
@@ -227,15 +239,15 @@ DWORD WaitForExit(TWrapperRun& ARun, DWORD ATimeoutMs) {
 
 namespace {
 
+BOOL CALLBACK AddIfVisible(HWND AWnd, LPARAM AParam) {
+  if (IsWindowVisible(AWnd)) reinterpret_cast<std::set<HWND>*>(AParam)->insert(AWnd);
+  return TRUE;
+}
+
 // Top-level windows visible now.
 std::set<HWND> VisibleWindows() {
   std::set<HWND> windows;
-  EnumWindows(
-      [](HWND AWnd, LPARAM AParam) -> BOOL {
-        if (IsWindowVisible(AWnd)) reinterpret_cast<std::set<HWND>*>(AParam)->insert(AWnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
+  EnumWindows(AddIfVisible, reinterpret_cast<LPARAM>(&windows));
   return windows;
 }
 

@@ -18,10 +18,14 @@ bool PumpUntil(const std::function<bool()>& ACondition, DWORD ATimeoutMs = 10000
 // Processes the messages that are waiting now.
 void PumpPending();
 
-// A left click at screen point (AX, AY), through the system's input queue.
-void ClickAt(int AX, int AY);
+// A left click at screen point (AX, AY), through the system's input queue;
+// ACount clicks in a row (2: a double click).
+void ClickAt(int AX, int AY, int ACount = 1);
 // A left click in the middle of AWnd.
-void ClickWindow(HWND AWnd);
+void ClickWindow(HWND AWnd, int ACount = 1);
+// A key held down: its key-down, ARepeats more as the keyboard repeats a
+// held key (AIntervalMs apart), then its key-up.
+void HoldKey(WORD AKey, int ARepeats, DWORD AIntervalMs);
 // Presses the keys in order and releases them in reverse (Alt+F4:
 // {VK_MENU, VK_F4}).
 void PressKeys(std::initializer_list<WORD> AKeys);

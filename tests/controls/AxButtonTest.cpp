@@ -1,11 +1,16 @@
 // The skinned button in a real window: its looks in every state read back
 // from the screen, the hover fade, and clicks by mouse and keyboard.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <imm.h>
 
 #include <string>
 #include <vector>
 
 #include "ControlsTestSupport.h"
+#include "UniqueHandle.h"
+#include "Velqora.Debug.LogFile.h"
+#include "Velqora.DllRoutines.h"
 #include "Project.VCL.AxButton.h"
 #include "Project.VCL.CanvasHelper.h"
 #include "Project.VCL.UIStateHelper.h"
@@ -198,14 +203,17 @@ TEST_F(AxButtonTest, TheMouseClicksOnlyWhenReleasedOverTheButton) {
   auto state = [&] { return b->UIMainState().State(); };
   struct TCase {
     const char* Name;
-    POINT Release;
+    POINT Press, Release;
     int Clicks;
   };
-  const TCase cases[] = {{"released inside", {50, 15}, 1}, {"dragged off and released outside", {200, 80}, 0}};
+  // Pressed apart from each other: a second press where the first was is
+  // the second half of a double click, which presses nothing.
+  const TCase cases[] = {{"released inside", {50, 15}, {50, 15}, 1},
+                         {"dragged off and released outside", {80, 20}, {200, 80}, 0}};
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
     Clicks = 0;
-    MouseTo(*b, 50, 15);
+    MouseTo(*b, c.Press.x, c.Press.y);
     ASSERT_TRUE(PumpUntil([&] { return b->UIMainState().MouseInItem(); }));
     MouseButton(true);
     ASSERT_TRUE(PumpUntil([&] { return state() == TUIControlState::uicsPressed; }));
@@ -218,6 +226,21 @@ TEST_F(AxButtonTest, TheMouseClicksOnlyWhenReleasedOverTheButton) {
     EXPECT_EQ(Clicks, c.Clicks);
   }
   MouseTo(*b, -50, -50);
+}
+
+// The second press of a double click is no press: a double click clicks
+// once.
+TEST_F(AxButtonTest, ADoubleClickClicksOnce) {
+  TButton* b = NewButton({10, 10, 120, 42});
+  Form.Show();
+  ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(b->GetHandle()) != FALSE; }));
+  Clicks = 0;
+  Testing::ClickWindow(b->GetHandle(), 2);
+  ASSERT_TRUE(PumpUntil([&] { return Clicks > 0; }));
+  PumpUntil([&] { return GetAsyncKeyState(VK_LBUTTON) >= 0 && b->UIMainState().State() != TUIControlState::uicsPressed; });
+  Testing::PumpPending();
+  EXPECT_EQ(Clicks, 1);
+  Testing::ClickAt(0, 0);  // the pointer away, not a double click with the next test's
 }
 
 TEST_F(AxButtonTest, KeysClickOnceAndADisabledButtonIgnoresThem) {
@@ -240,17 +263,20 @@ TEST_F(AxButtonTest, KeysClickOnceAndADisabledButtonIgnoresThem) {
   cancel->OnClick = [&](Gui::TComponent*) { ++cancelClicks; };
   next->SetFocus();
   ASSERT_TRUE(PumpUntil([&] { return next->Focused(); }));
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(c.Name);
+  // Pressed once, and held down: the keyboard's repeated key-downs click
+  // nothing more.
+  for (const TCase& c : cases)
+    for (int repeats : {0, 12}) {
+    SCOPED_TRACE(testing::Message() << c.Name << ", " << repeats << " repeats");
     nextClicks = cancelClicks = 0;
-    Testing::PressKeys({c.Key});
+    Testing::HoldKey(c.Key, repeats, 30);
     ASSERT_TRUE(PumpUntil([&] { return nextClicks + cancelClicks > 0; }));
     // The key's release has arrived too: nothing more clicks.
     PumpUntil([&] { return GetAsyncKeyState(c.Key) >= 0 && next->UIMainState().State() != TUIControlState::uicsPressed; });
     Testing::PumpPending();
     EXPECT_EQ(nextClicks, c.NextClicks);
     EXPECT_EQ(cancelClicks, c.CancelClicks);
-  }
+    }
 
   cancel->SetEnabled(false);
   cancelClicks = 0;
@@ -276,6 +302,66 @@ TEST_F(AxButtonTest, AutomaticSizeRoundsTheCaptionUpToWholeTens) {
   EXPECT_EQ(w, (caption + 20 + 9) / 10 * 10);
   EXPECT_EQ(w % 10, 0);
   EXPECT_EQ(h, 0);  // no icon and no padding: nothing but the padding's height
+
+  // The size constraints have the last word: minimums first, then maximums.
+  struct TCase {
+    Gui::TSizeConstraints Limits;
+    int Width, Height;
+  };
+  const int natural = (caption + 20 + 9) / 10 * 10;
+  const TCase cases[] = {
+      {{natural + 40, 25, 0, 0}, natural + 40, 25},
+      {{0, 0, natural - 10, 0}, natural - 10, 0},
+      {{0, 30, 0, 20}, natural, 20},  // a maximum below the minimum wins
+      {{natural + 40, 0, natural + 20, 0}, natural + 20, 0},
+  };
+  for (const TCase& c : cases) {
+    b->Constraints() = c.Limits;
+    w = h = -1;
+    EXPECT_TRUE(b->CanAutoSize(w, h));
+    EXPECT_EQ(w, c.Width);
+    EXPECT_EQ(h, c.Height);
+  }
+}
+
+// A button is no surface of its own (the footer shows at its rounded
+// corners), takes no text input (no input method where East Asian input
+// methods would switch on for it) and is a multi-line window when its
+// caption may wrap.
+TEST_F(AxButtonTest, NotOpaqueNoInputMethodMultiLineWhenWrapping) {
+  struct TWrapping : TButton {
+    explicit TWrapping(Gui::TComponent* AOwner) : TButton(AOwner) { FWordWrap = true; }
+  };
+  TButton* plain = NewButton({10, 10, 100, 35});
+  EXPECT_FALSE(plain->ControlStyle.Contains(Gui::csOpaque));
+  EXPECT_TRUE(plain->ControlStyle.Contains(Gui::csCaptureMouse));
+  EXPECT_FALSE(GetWindowLongW(plain->GetHandle(), GWL_STYLE) & BS_MULTILINE);
+  TWrapping* wrapping = Add<TWrapping>({10, 40, 100, 65});
+  EXPECT_TRUE(GetWindowLongW(wrapping->GetHandle(), GWL_STYLE) & BS_MULTILINE);
+
+  // What a window's input context is: the association a new one replaces
+  // (ImmGetContext would answer the thread's default context in its place).
+  auto associated = [](HWND AWnd) {
+    HIMC previous = ImmAssociateContext(AWnd, nullptr);
+    ImmAssociateContext(AWnd, previous);
+    return previous;
+  };
+  const bool systemGivesContexts = associated(plain->GetHandle()) != nullptr;
+  // The input method library is bound through the binding registry, as
+  // the wrapper has it running.
+  Velqora::Debug::TDebugLogFile::Start();
+  Velqora::DllRoutines::Start();
+  auto stop = Velqora::ScopeExit([] {
+    Velqora::DllRoutines::Stop();
+    Velqora::Debug::TDebugLogFile::Stop();
+  });
+  const auto saved = Project::VCL::TAxButtonControl::FarEastInput;
+  Project::VCL::TAxButtonControl::FarEastInput = [] { return true; };
+  TButton* eastAsian = NewButton({10, 70, 100, 95});
+  eastAsian->GetHandle();
+  Project::VCL::TAxButtonControl::FarEastInput = saved;
+  EXPECT_EQ(associated(eastAsian->GetHandle()), nullptr) << "an input method on a button";
+  EXPECT_TRUE(systemGivesContexts) << "the system gives windows no input context: the case above shows nothing";
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "TrustedRoot.h"
 #include "Utf.h"
 #include "Velqora.System.SysUtils.h"
+#include "ufmMain.h"
 #include "ufmPage.LavaSoftWebCompanion.h"
 
 namespace {
@@ -64,6 +65,7 @@ protected:
         30000);
     if (agree) {
       outcome.OfferShown = true;
+      AwaitReadableOffer(run);
       HWND decline = Testing::FindVisibleChild(run.Window, L"Decline");
       EXPECT_TRUE(decline) << "the offer page has no Decline button";
       switch (AChoice) {
@@ -90,6 +92,15 @@ protected:
                                            << Velqora::WideToUtf8(outcome.Product.CommandLine);
     }
     return outcome;
+  }
+
+  // Returns once the offer page has been on screen long enough for a press
+  // to accept it: the wizard has drawn it (it answers messages again) and
+  // the consent delay has passed.
+  static void AwaitReadableOffer(const Testing::TWrapperRun& ARun) {
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(ARun.Window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer);
+    Sleep(ufmMain::TfmMain::ConsentDelayMs + 100);
   }
 
   static std::wstring PartnerCommandLine(const TOutcome& AOutcome, const wchar_t* AValue) {
@@ -126,6 +137,52 @@ TEST_F(OfferFlowInUS, AgreeAndInstallRunsTheProductThenTheDownloadedPartner) {
   ASSERT_TRUE(outcome.Partner.Found);
   EXPECT_EQ(outcome.Partner.CommandLine, PartnerCommandLine(outcome, L"1"));
   EXPECT_GE(outcome.Partner.Start, outcome.Product.End) << "the partner starts after the product ended";
+}
+
+// "Agree and Install" takes the place of Next: a press that began before
+// the offer could be read accepts nothing. The second click of a double
+// click on Next, Enter held down through the page change (its repeated
+// key-downs) and a click right after the page appeared each leave the offer
+// page open, unanswered; Decline afterwards installs the product alone.
+TEST_F(OfferFlowInUS, AnOfferIsNeverAcceptedUnseen) {
+  Machine->UseBrowser(L"firefox.exe");
+  struct TCase {
+    const char* Name;
+    void (*Gesture)(HWND AWindow, HWND ANext);
+  };
+  const TCase cases[] = {
+      {"double click on Next", [](HWND, HWND ANext) { Testing::ClickWindow(ANext, 2); }},
+      {"Enter held down", [](HWND AWindow, HWND) {
+         SetForegroundWindow(AWindow);
+         Testing::HoldKey(VK_RETURN, 20, 40);  // the keyboard's repeat: about 25 a second
+       }},
+      {"a click at once", [](HWND AWindow, HWND ANext) {
+         Testing::ClickWindow(ANext);
+         Testing::PumpUntil([&] { return Testing::FindVisibleChild(AWindow, L"Agree and Install") != nullptr; });
+         Testing::ClickWindow(ANext);
+       }},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    for (const wchar_t* name : {Product, Partner}) DeleteFileW(Testing::InstallerRecordFile(name).c_str());
+    const size_t requestsBefore = Testing::ServerRequests(PartnerRequest).size();
+    Testing::TWrapperRun run = Testing::StartWrapper(Testing::BuildPath(BOUNTIQ_OFFER_WRAPPER_EXE));
+    ASSERT_TRUE(run.Window);
+    HWND next = Testing::FindVisibleChild(run.Window, L"Next");
+    ASSERT_TRUE(next);
+    c.Gesture(run.Window, next);
+    ASSERT_TRUE(Testing::PumpUntil([&] { return Testing::FindVisibleChild(run.Window, L"Agree and Install"); }))
+        << "the offer page did not appear";
+    // Still there, unanswered, well after any press could have ended it.
+    EXPECT_EQ(WaitForSingleObject(run.Process.Get(), 1500), DWORD(WAIT_TIMEOUT)) << "the offer was answered";
+    HWND decline = Testing::FindVisibleChild(run.Window, L"Decline");
+    ASSERT_TRUE(decline);
+    Testing::ClickWindow(decline);
+    EXPECT_EQ(Testing::WaitForExit(run, 60000), 0u);
+    EXPECT_TRUE(Testing::ReadInstallerRecord(Product).Found);
+    EXPECT_FALSE(Testing::ReadInstallerRecord(Partner).Found);
+    EXPECT_EQ(Testing::ServerRequests(PartnerRequest).size(), requestsBefore);
+  }
 }
 
 // Wine told to prefer native DLLs, for the program, under the names the
