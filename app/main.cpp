@@ -6,6 +6,7 @@
 
 #include "Forms.h"
 #include "Paths.h"
+#include "Project.VCL.Accessibility.h"
 #include "Project.VCL.Common.h"
 #include "Project.VCL.UIStateHelper.h"
 #include "UtilityWindow.h"
@@ -57,6 +58,8 @@ constexpr TUnit Units[] = {
     // The buttons' fades run on the timer service.
     {Project::VCL::TUIStateHelper::Start, Project::VCL::TUIStateHelper::Stop},
     {Project::VCL::VCLCommon::Start, Project::VCL::VCLCommon::Stop},
+    // Answers screen readers; loads nothing until one asks.
+    {Project::VCL::TAccessibility::Start, Project::VCL::TAccessibility::Stop},
     {uInstaller::Start, uInstaller::Stop},
 };
 

@@ -5,6 +5,8 @@
 
 namespace uGUIGlobals {
 
+Gui::TColor ThemeColour(int ASystemColour) { return Gui::TColor(GetSysColor(ASystemColour)); }
+
 using namespace Gui;
 
 TPanel* CreatePageContent(TForm& APage) {

@@ -21,6 +21,10 @@ enum class TWrapperPages : uint8_t {
 // in place of the page form, which is never shown itself.
 Gui::TPanel* CreatePageContent(Gui::TForm& APage);
 
+// A colour of the user's theme as it is now, as a plain colour: a theme
+// that changes gives new values, so whatever holds one draws anew.
+Gui::TColor ThemeColour(int ASystemColour);
+
 // Namespace for GUI operations.
 class GUIGlobals {
 public:

@@ -71,4 +71,11 @@ const wchar_t* const sHelpText =
     L"1603\tthe wizard could not start\n"
     L"other\tthe system error of the step that failed (112 disk full, 5 access denied, ...)";
 
+const wchar_t* const sAccWelcomePage = L"Welcome";
+const wchar_t* const sAccOfferPage = L"Optional offer";
+const wchar_t* const sAccLogo = L"Bountiq";
+const wchar_t* const sAccNoViruses = L"No viruses";
+const wchar_t* const sAccNoAdware = L"No adware";
+const wchar_t* const sAccNoSpyware = L"No spyware";
+
 }  // namespace uGUILocalizer

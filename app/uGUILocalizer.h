@@ -29,5 +29,13 @@ extern const wchar_t* const sOfferLearnMoreBingSearch;
 extern const wchar_t* const sOfferLearnMoreYahoo;
 extern const wchar_t* const sOfferTerms;
 extern const wchar_t* const sHelpText;
+// What a screen reader names: the pages (the main window's client area)
+// and the pictures.
+extern const wchar_t* const sAccWelcomePage;
+extern const wchar_t* const sAccOfferPage;
+extern const wchar_t* const sAccLogo;
+extern const wchar_t* const sAccNoViruses;
+extern const wchar_t* const sAccNoAdware;
+extern const wchar_t* const sAccNoSpyware;
 
 }  // namespace uGUILocalizer

@@ -74,12 +74,32 @@ void TfmMain::FormCreate(TComponent*) {
   FPlan.InstallAction = true;
   FPlan.InstallOffer = FIsOfferActive;
   SetFont(VCLCommon::DefaultFont());
-  SetColor(RGBColor(45, 169, 211));
-  pnFooter->SetColor(RGBColor(240, 240, 240));
+  ApplyColours();
   btnNext->Font().SetHeight(-13);
   btnCancel->Font().SetHeight(-13);
   SetCaption(uGUILocalizer::sFormCaption);
   btnNextClick(btnNext);
+}
+
+void TfmMain::ApplyColours() {
+  using uGUIGlobals::ThemeColour;
+  const bool contrast = VCLCommon::HighContrast();
+  SetColor(contrast ? ThemeColour(COLOR_WINDOW) : RGBColor(45, 169, 211));
+  pnFooter->SetColor(contrast ? ThemeColour(COLOR_BTNFACE) : RGBColor(240, 240, 240));
+  if (auto welcome = dynamic_cast<ufmPage::ActionActive::TfmPageActionActive*>(FCurrentPageForm))
+    welcome->ApplyColours();
+  else if (auto offer = dynamic_cast<ufmPage::LavaSoftWebCompanion::TfmPageLavaSoftWebCompanion*>(FCurrentPageForm))
+    offer->ApplyColours();
+  // The buttons read the flag as they paint.
+  if (HandleAllocated()) RedrawWindow(GetHandle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void TfmMain::WndProc(TMessage& AMessage) {
+  // A theme switched while the wizard is open: high contrast on or off, or
+  // the system's colours changed.
+  if (AMessage.Msg == WM_SYSCOLORCHANGE || AMessage.Msg == WM_SETTINGCHANGE || AMessage.Msg == WM_THEMECHANGED)
+    ApplyColours();
+  TForm::WndProc(AMessage);
 }
 
 void TfmMain::FormDestroy(TComponent*) { SetCurrentPage(TWrapperPages::wpNone); }
@@ -166,6 +186,11 @@ void TfmMain::SetCurrentPage(TWrapperPages APage) {
       ShowPagePanel(nullptr);
       break;
   }
+  // A screen reader names the page by the window's client area; the change
+  // is announced to it.
+  SetAccessibleName(offer ? uGUILocalizer::sAccOfferPage
+                    : APage == TWrapperPages::wpActionActive ? uGUILocalizer::sAccWelcomePage
+                                                             : L"");
 }
 
 void TfmMain::ShowPagePanel(TPanel* APanel) {

@@ -27,11 +27,19 @@ public:
   Gui::TForm* GetCurrentPageForm() const { return FCurrentPageForm; }
   Gui::TPanel* GetCurrentPagePanel() const { return FCurrentPagePanel; }
 
+  // Its colours and the shown page's: their own, or the system's while the
+  // user has chosen high contrast. Runs at creation, on every page change
+  // and whenever the system's colours or settings change.
+  void ApplyColours();
+
   // The offer predicate taken once at creation; tests may replace it.
   static bool (*OfferPredicate)();
   // "Agree and Install" accepts only a press that began at least this long
   // after the offer page was on screen: consent to what the user has seen.
   static constexpr DWORD ConsentDelayMs = 500;
+
+protected:
+  void WndProc(Gui::TMessage& AMessage) override;
 
 private:
   friend struct TfmMainProbe;  // tests drive the page state machine directly

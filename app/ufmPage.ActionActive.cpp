@@ -89,23 +89,34 @@ void TfmPageActionActive::FormCreate(TComponent*) {
   SetFont(Project::VCL::VCLCommon::DefaultFont());
   for (auto [label, height] : {std::pair{lbCaption, -24}, {lbFooter, -14}, {lbNoViruses, -14}, {lbNoAdware, -14},
                                {lbNoSpyware, -14}}) {
-    label->Font().SetColor(clWhite);
     label->Font().SetHeight(height);
   }
   lbCaption->SetDisplayStyle(TAxLabelDisplayStyle::ldsHTML);
   lbFooter->SetDisplayStyle(TAxLabelDisplayStyle::ldsHTML);
-  shDelim->Pen().SetColor(clWhite);
+  ApplyColours();
   const HINSTANCE module = GetModuleHandleW(nullptr);
   Project::VCL::LoadImageFromPngResource(*imgLogo, module, L"LOGO_BOUNTIQ");
   Project::VCL::LoadImageFromPngResource(*imgNoViruses, module, L"IMG_NO_VIRUS");
   Project::VCL::LoadImageFromPngResource(*imgNoAdware, module, L"IMG_NO_ADWARE");
   Project::VCL::LoadImageFromPngResource(*imgNoSpyware, module, L"IMG_NO_SPYWARE");
+  // What a screen reader calls the pictures.
+  imgLogo->SetAccessibleName(uGUILocalizer::sAccLogo);
+  imgNoViruses->SetAccessibleName(uGUILocalizer::sAccNoViruses);
+  imgNoAdware->SetAccessibleName(uGUILocalizer::sAccNoAdware);
+  imgNoSpyware->SetAccessibleName(uGUILocalizer::sAccNoSpyware);
   lbCaption->SetCaption(uGUILocalizer::sWelcomeCaption);
   lbFooter->SetCaption(uGUILocalizer::sWelcomeFooter);
   lbNoViruses->SetCaption(Upper(uGUILocalizer::sNoViruses));
   lbNoAdware->SetCaption(Upper(uGUILocalizer::sNoAdware));
   lbNoSpyware->SetCaption(Upper(uGUILocalizer::sNoSpyware));
   pnInfoResize(pnInfo);
+}
+
+void TfmPageActionActive::ApplyColours() {
+  const TColor text =
+      Project::VCL::VCLCommon::HighContrast() ? uGUIGlobals::ThemeColour(COLOR_WINDOWTEXT) : clWhite;
+  for (TLabel* label : {lbCaption, lbFooter, lbNoViruses, lbNoAdware, lbNoSpyware}) label->Font().SetColor(text);
+  shDelim->Pen().SetColor(text);
 }
 
 // The badges side by side, 31 pixels apart, centred in the panel; each

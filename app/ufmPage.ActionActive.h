@@ -25,6 +25,10 @@ public:
   Gui::TShape* shDelim;
   Project::VCL::TLabel* lbFooter;
 
+  // Its colours: white on the main window's blue, or the theme's text
+  // while the user has chosen high contrast.
+  void ApplyColours();
+
 private:
   void FormCreate(Gui::TComponent* Sender);
   void pnInfoResize(Gui::TComponent* Sender);

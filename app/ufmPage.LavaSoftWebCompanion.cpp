@@ -23,7 +23,6 @@ TfmPageLavaSoftWebCompanion::TfmPageLavaSoftWebCompanion(TComponent* AOwner) : T
   // Layout.
   SetName(L"fmPageLavaSoftWebCompanion");
   pnContent = uGUIGlobals::CreatePageContent(*this);
-  pnContent->SetColor(clWhite);
   auto panel = [this](TWinControl* AParent, const wchar_t* AName, TAlign AAlign, TBevelEdges AEdges) {
     auto p = new TPanel(this);
     p->SetName(AName);
@@ -74,7 +73,6 @@ void TfmPageLavaSoftWebCompanion::FormCreate(TComponent*) {
   using Project::VCL::TAxLabelDisplayStyle;
   using Project::VCL::TLabel;
   SetFont(Project::VCL::VCLCommon::DefaultFont());
-  pnHeader->SetColor(Gui::RGBColor(240, 240, 240));
   lbCaption->SetLayout(Project::VCL::TTextLayout::vbaCenter);
   lbCaption->Font().SetHeight(-13);
   lbSeeBelow->Font().SetHeight(-13);
@@ -98,6 +96,7 @@ void TfmPageLavaSoftWebCompanion::FormCreate(TComponent*) {
   lbSeeBelowItem2->SetCaption(uGUILocalizer::sOfferItem2);
   lbLearnMore->SetCaption(Velqora::Format(Texts.LearnMore, {L"LearnMore"}));
   lbPrivacyPolicy->SetCaption(Velqora::Format(uGUILocalizer::sOfferTerms, {L"Terms", L"PrivacyPolicy"}));
+  ApplyColours();
   FitHeading();
   FitTexts();
   ComputeOfferRunValues();
@@ -120,6 +119,28 @@ void TfmPageLavaSoftWebCompanion::LabelLinkClick(TComponent*, const std::wstring
       uGUIGlobals::GUIGlobals::ShowURL(url);
       return;
     }
+}
+
+void TfmPageLavaSoftWebCompanion::ApplyColours() {
+  using Project::VCL::VCLCommon;
+  using uGUIGlobals::ThemeColour;
+  const bool contrast = VCLCommon::HighContrast();
+  pnContent->SetColor(contrast ? ThemeColour(COLOR_WINDOW) : clWhite);
+  pnHeader->SetColor(contrast ? ThemeColour(COLOR_BTNFACE) : Gui::RGBColor(240, 240, 240));
+  lbCaption->Font().SetColor(contrast ? ThemeColour(COLOR_BTNTEXT) : VCLCommon::DefaultFontColor);
+  Gui::TFont link, hover;
+  link.Assign(VCLCommon::DefaultLinkFont());
+  hover.Assign(VCLCommon::DefaultLinkHoverFont());
+  if (contrast) {
+    link.SetColor(ThemeColour(COLOR_HOTLIGHT));
+    hover.SetColor(ThemeColour(COLOR_HOTLIGHT));
+  }
+  for (Project::VCL::TLabel* label :
+       {lbSeeBelow, lbSeeBelowInfo, lbSeeBelowItem1, lbSeeBelowItem2, lbLearnMore, lbPrivacyPolicy}) {
+    label->Font().SetColor(contrast ? ThemeColour(COLOR_WINDOWTEXT) : VCLCommon::DefaultFontColor);
+    label->SetLinkFont(link);
+    label->SetLinkHoverFont(hover);
+  }
 }
 
 void TfmPageLavaSoftWebCompanion::FitHeading() {

@@ -53,6 +53,9 @@ public:
   // than that ends in an ellipsis. Run before FitTexts, which takes the
   // strip's height as it is.
   void FitHeading();
+  // Its colours: its own, or the theme's while the user has chosen high
+  // contrast (window, text, button face for the strip, hot-light links).
+  void ApplyColours();
   // The strip's height for a heading of one line.
   static constexpr int HeaderHeight = 25;
 

@@ -286,6 +286,10 @@ void TAxCustomButton::TextChanged() {
 void TAxCustomButton::PaintItem(TUIStateHelper& ASender, Gui::TCanvas& ACanvas, TUIControlState AState,
                                 bool AFirstLayer, uint8_t AOpaque) {
   const RECT& item = ASender.ItemRect();
+  if (VCLCommon::HighContrast()) {
+    PaintSystemColours(ACanvas, item, AState);
+    return;
+  }
   if (!FButtonImage->Empty()) {
     const int h = FButtonImage->GetHeight() / 4, top = int(AState) * h;
     TBitmapHelper::AlphaDrawSliced(*FButtonImage, &ACanvas, item, {0, top, FButtonImage->GetWidth(), top + h},
@@ -305,6 +309,26 @@ void TAxCustomButton::PaintItem(TUIStateHelper& ASender, Gui::TCanvas& ACanvas, 
     shadow = TCanvasHelper::BlendColors(FTextShadowColor[size_t(uicsNormal)], shadow, AOpaque);
   }
   DrawCaption(ACanvas, textRect, text, FTextShadowSize, shadow, FTextShadowStyle[size_t(AState)]);
+}
+
+void TAxCustomButton::PaintSystemColours(Gui::TCanvas& ACanvas, const RECT& AItem, TUIControlState AState) {
+  // The user's theme, not the pictures: face and text of a button, the
+  // selection's colours under the pointer or pressed, grey text disabled;
+  // a frame in the text's colour, doubled while pressed.
+  const bool lit = AState == uicsHot || AState == uicsPressed;
+  const int face = lit ? COLOR_HIGHLIGHT : COLOR_BTNFACE;
+  const int text = AState == uicsDisabled ? COLOR_GRAYTEXT : lit ? COLOR_HIGHLIGHTTEXT : COLOR_BTNTEXT;
+  HDC dc = ACanvas.DrawingHandle();
+  FillRect(dc, &AItem, GetSysColorBrush(face));
+  RECT frame = AItem;
+  for (int i = AState == uicsPressed ? 2 : 1; i > 0; --i) {
+    FrameRect(dc, &frame, GetSysColorBrush(text));
+    InflateRect(&frame, -1, -1);
+  }
+  if (GetCaption().empty()) return;
+  RECT iconRect, textRect;
+  CalcLayout(AItem, iconRect, textRect);
+  DrawCaption(ACanvas, textRect, Gui::TColor(0xFF000000 | text), 0, Gui::clNone, 0);
 }
 
 void TAxCustomButton::DrawCaption(Gui::TCanvas& ACanvas, const RECT& ARect, TColor ATextColor, int AShadowSize,

@@ -90,6 +90,7 @@ protected:
                            Gui::TColor AShadowColor, TAxTextShadowStyles AShadowStyle);
 
 private:
+  void PaintSystemColours(Gui::TCanvas& ACanvas, const RECT& AItem, TUIControlState AState);
   void LoadStyle(const wchar_t* AResource, const std::array<Gui::TColor, 4>& AFontColor,
                  TAxTextShadowStyles AShadowStyle, Gui::TColor AShadowColor);
   void AdjustSize();

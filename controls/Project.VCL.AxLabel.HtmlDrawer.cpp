@@ -340,10 +340,12 @@ void TAxHTMLDrawer::BuildItems() {
   const bool wrap = FWordWrap && !FAutoWidth;
   int32_t lineWidth = 0;  // of the last line, kept as items join it
   for (const THTMLTokenLine& tokens : FParser.Tokens()) {
+    bool broken = !FItems.empty();  // a line break of the caption comes first
     FItems.emplace_back();
     lineWidth = 0;
     for (const auto& token : tokens) {
       auto item = CreateItem(*token);
+      item->FBreakBefore = std::exchange(broken, false);
       if (wrap) {
         WrapItem(std::move(item), lineWidth);
       } else {
@@ -441,13 +443,16 @@ void TAxHTMLDrawer::WrapText(std::unique_ptr<TAxHTMLDrawerItemText> AItem, int32
     // first time, a copy of it later); the rest starts the next line.
     std::unique_ptr<TAxHTMLDrawerItemText> head = std::move(AItem);
     AItem.reset(static_cast<TAxHTMLDrawerItemText*>(head->Clone().release()));
-    head->FText = TrimRightBlanks(rest.substr(0, b));
+    const THTMLStringView before = rest.substr(0, b), after = rest.substr(b);
+    head->FText = TrimRightBlanks(before);
     head->CalcSize();
+    const bool blanksDropped = head->FText.size() < before.size();
     ALineWidth += head->FSize.cx;
     line.push_back(std::move(head));
     FItems.emplace_back();
     ALineWidth = 0;
-    rest = TrimLeftBlanks(rest.substr(b));
+    rest = TrimLeftBlanks(after);
+    AItem->FBreakBefore = blanksDropped || rest.size() < after.size();
     sizeKnown = false;
     window = std::max<size_t>(16, 2 * (overflow + 1));
   }
@@ -651,6 +656,58 @@ THTMLRect TAxHTMLDrawer::CalcLinkRect(THTMLStringView AHRef) const {
   for (const auto& link : FParser.Links())
     if (Velqora::SameTextAscii(link->HRef(), AHRef)) return CalcLinkRect(link->GlobalLinkID());
   return {};
+}
+
+// ---- What a reader of the screen gets ----
+
+THTMLStringView TAxHTMLDrawer::ShownPart(const TAxHTMLDrawerItemText& AItem) {
+  const THTMLRect &clip = AItem.FClipRect, &whole = AItem.FItemRect;
+  const THTMLStringView text = AItem.FText;
+  if (clip.Left <= whole.Left && clip.Right >= whole.Right) return text;
+  Canvas().CharExtents(AItem.SelectFont(), text, FExtents);
+  size_t from = text.size(), to = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const int32_t middle = whole.Left + Half((i ? FExtents[i - 1] : 0) + FExtents[i]);
+    if (middle < clip.Left || middle >= clip.Right) continue;
+    from = std::min(from, i);
+    to = i + 1;
+  }
+  return from < to ? text.substr(from, to - from) : THTMLStringView();
+}
+
+THTMLString TAxHTMLDrawer::ShownText(IHTMLCanvas& ACanvas) {
+  FCanvas = &ACanvas;
+  TFinally detach{[this] { FCanvas = nullptr; }};
+  THTMLString text;
+  bool blank = false;  // a blank the layout took away lies before the next piece
+  for (const auto& line : FItems)
+    for (const auto& item : line) {
+      blank = blank || item->FBreakBefore;
+      const THTMLRect& clip = item->FClipRect;
+      if (!item->IsVisible() || clip.Bottom <= FDisplayRect.Top || clip.Top >= FDisplayRect.Bottom) continue;
+      const THTMLStringView piece =
+          item->IsDivider() ? THTMLStringView(DividerText) : ShownPart(static_cast<TAxHTMLDrawerItemText&>(*item));
+      if (piece.empty()) continue;
+      if (blank && !text.empty() && !IsBlank(text.back()) && !IsBlank(piece.front())) text += u' ';
+      blank = false;
+      text += piece;
+    }
+  return text;
+}
+
+THTMLString TAxHTMLDrawer::LinkText(int32_t ALinkID) const {
+  THTMLString text;
+  bool broken = false;
+  for (const THTMLTokenLine& line : FParser.Tokens()) {
+    broken = broken || !text.empty();
+    for (const auto& token : line) {
+      if (token->GlobalLinkID() != ALinkID) continue;
+      if (std::exchange(broken, false) && !IsBlank(text.back())) text += u' ';
+      text += token->IsDivider() ? THTMLStringView(DividerText)
+                                 : THTMLStringView(static_cast<const THTMLTextToken&>(*token).Text);
+    }
+  }
+  return text;
 }
 
 }  // namespace Project::VCL

@@ -114,6 +114,10 @@ public:
   int32_t GlobalLinkID() const { return FGlobalLinkID; }
   int32_t FontHeight() const { return FFontHeight; }
   const THTMLTextMetric& TextMetric() const { return FTextMetric; }
+  // Blanks or a line break of the caption lie between this item and the
+  // one before it that the layout put on another line: a reader of the text
+  // needs a blank there.
+  bool BreakBefore() const { return FBreakBefore; }
 
 protected:
   friend class TAxHTMLDrawer;
@@ -127,6 +131,7 @@ protected:
   int32_t FGlobalLinkID = -1;
   int32_t FFontHeight = 0;
   THTMLTextMetric FTextMetric;
+  bool FBreakBefore = false;
 };
 
 class TAxHTMLDrawerItemText final : public TAxHTMLDrawerItem {
@@ -244,6 +249,17 @@ public:
   THTMLRect CalcLinkRect(int32_t ALinkID) const;
   THTMLRect CalcLinkRect(THTMLStringView AHRef) const;
 
+  // What the last layout shows, in reading order, for a reader of the
+  // screen (an accessibility client): the shown part of every run that
+  // meets the display rectangle, an ellipsis where text is cut, one blank
+  // where the layout or the caption broke a line at blanks (none where a
+  // word was split or a line broken at "/"). ACanvas measures the runs the
+  // layout cut.
+  THTMLString ShownText(IHTMLCanvas& ACanvas);
+  // The text of link ALinkID as the caption has it, whole even where the
+  // layout cut it off; empty for no such link.
+  THTMLString LinkText(int32_t ALinkID) const;
+
   // Font heights from markup are held within this many pixels either way:
   // a caption cannot ask for glyphs that overflow the layout's arithmetic.
   static constexpr int32_t MaxFontHeight = 1024;
@@ -279,6 +295,9 @@ private:
   void ClipItems();
   void CalcTextRect();
   void DrawFocusRects();
+  // The characters of a text run that its clip rectangle shows: those
+  // whose middle lies inside it.
+  THTMLStringView ShownPart(const TAxHTMLDrawerItemText& AItem);
 
   TLineMeasure LineSize(const TAxHTMLDrawerItemLine& ALine) const;
   int32_t LineAscent(const TAxHTMLDrawerItemLine& ALine) const;

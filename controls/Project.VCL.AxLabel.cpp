@@ -239,6 +239,64 @@ RECT TAxCustomLabel::GetLinkRectByHRef(const std::wstring& AHRef) const {
   return {r.Left, r.Top, r.Right, r.Bottom};
 }
 
+// ---- What an accessibility client reads ----
+
+std::wstring TAxCustomLabel::GetShownText() {
+  LayOut();
+  InitCustomCanvas();
+  auto done = Velqora::ScopeExit([&] { DoneCustomCanvas(); });
+  TAxHTMLCanvas canvas(Canvas(), FFontCache);
+  return FromHTML(FHtmlDrawer->ShownText(canvas));
+}
+
+int TAxCustomLabel::GetLinkCount() {
+  SyncDrawer();
+  FHtmlDrawer->HyperlinksExists();
+  return int(FHtmlDrawer->Links().size());
+}
+
+std::wstring TAxCustomLabel::GetLinkText(int ALinkID) {
+  SyncDrawer();
+  FHtmlDrawer->HyperlinksExists();
+  return FromHTML(FHtmlDrawer->LinkText(ALinkID));
+}
+
+RECT TAxCustomLabel::GetShownLinkRect(int ALinkID) {
+  LayOut();
+  const TAxHTMLDrawerItem* item = FHtmlDrawer->GetItemByLinkID(ALinkID);
+  if (!item) return {};
+  const THTMLRect& r = item->ClipRect();
+  return {r.Left, r.Top, r.Right, r.Bottom};
+}
+
+int TAxCustomLabel::GetLinkAt(POINT APoint) {
+  LayOut();
+  const int link = FHtmlDrawer->GetLinkIDByPoint({APoint.x, APoint.y});
+  return FHtmlDrawer->LinksByID(link) ? link : -1;
+}
+
+void TAxCustomLabel::ClickLink(int ALinkID) { FireLinkEvent(ALinkID, OnLinkClick); }
+
+void TAxCustomLabel::FocusLink(int ALinkID) {
+  TAxHTMLDrawer& d = *FHtmlDrawer;
+  if (!d.LinksByID(ALinkID)) return;
+  if (!Focused()) SetFocus();
+  if (!Focused() || d.FocusedLinkID == ALinkID) return;
+  if (d.FocusedLinkID >= 0) FireLinkEvent(d.FocusedLinkID, OnLinkKillFocus);
+  d.FocusedLinkID = ALinkID;
+  FireLinkEvent(ALinkID, OnLinkSetFocus);
+  NotifyLinkFocus();
+  Invalidate();
+}
+
+LONG TAxCustomLabel::AccessibleFocusChild() {
+  return FHtmlDrawer->FocusedLinkID > 0 ? FHtmlDrawer->FocusedLinkID : CHILDID_SELF;
+}
+
+void TAxCustomLabel::NotifyLinkFocus() {
+  if (Focused() && FHtmlDrawer->FocusedLinkID > 0) NotifyAccessible(EVENT_OBJECT_FOCUS, FHtmlDrawer->FocusedLinkID);
+}
+
 // ---- Painting ----
 
 void TAxCustomLabel::Paint(const RECT& AClientRect, const RECT& AClipRect) {
@@ -307,7 +365,10 @@ void TAxCustomLabel::MouseDown(UINT AButton, int AX, int AY) {
   if (GetDisplayStyle() == ldsPlain || d.OverLinkID < 0) return;
   if (!Focused()) SetFocus();
   d.PressLinkID = d.OverLinkID;
-  if (d.LinksByID(d.OverLinkID)) d.FocusedLinkID = d.OverLinkID;
+  if (d.LinksByID(d.OverLinkID) && d.FocusedLinkID != d.OverLinkID) {
+    d.FocusedLinkID = d.OverLinkID;
+    NotifyLinkFocus();
+  }
   Invalidate();
 }
 
@@ -329,6 +390,7 @@ void TAxCustomLabel::MouseUp(UINT AButton, int AX, int AY) {
     if (d.FocusedLinkID >= 0) FireLinkEvent(d.FocusedLinkID, OnLinkKillFocus);
     d.FocusedLinkID = link;
     FireLinkEvent(link, OnLinkSetFocus);
+    NotifyLinkFocus();
   }
   if (link >= 0 && link == pressed) FireLinkEvent(pressed, OnLinkClick);
 }
@@ -368,6 +430,7 @@ bool TAxCustomLabel::PreProcessMessage(MSG& AMsg) {
   d.FocusedLinkID = ShiftDown() ? d.GetPrevHyperlinkID(d.FocusedLinkID) : d.GetNextHyperlinkID(d.FocusedLinkID);
   if (d.FocusedLinkID >= 0) {
     FireLinkEvent(d.FocusedLinkID, OnLinkSetFocus);
+    NotifyLinkFocus();
     result = true;
   }
   Invalidate();

@@ -75,6 +75,25 @@ public:
   // empty when there is no such link.
   RECT GetLinkRectByHRef(const std::wstring& AHRef) const;
 
+  // What an accessibility client reads and does (Project.VCL.Accessibility).
+  // The text as the layout for the client area shows it (no markup, an
+  // ellipsis where it is cut; see TAxHTMLDrawer::ShownText).
+  std::wstring GetShownText();
+  // Links are numbered 1 to GetLinkCount() in the order of the caption.
+  int GetLinkCount();
+  std::wstring GetLinkText(int ALinkID);
+  // The first shown piece of a link in client coordinates (a wrapped link
+  // has one piece per line; a click in this one follows it); empty when
+  // the layout shows none of it.
+  RECT GetShownLinkRect(int ALinkID);
+  // The link at a client point; -1 for none.
+  int GetLinkAt(POINT APoint);
+  // Follows a link as a click on it does (OnLinkClick).
+  void ClickLink(int ALinkID);
+  // Gives the label the focus with link ALinkID focused, as Tab does.
+  void FocusLink(int ALinkID);
+  LONG AccessibleFocusChild() override;
+
   // The drawer's link numbers (-1: none), for inspection.
   int OverLinkID() const { return FHtmlDrawer->OverLinkID; }
   int PressLinkID() const { return FHtmlDrawer->PressLinkID; }
@@ -121,6 +140,9 @@ protected:
   void AdjustBounds();
   void LinkFontChanged();
   void FireLinkEvent(int ALinkID, const TLinkEvent& AEvent);
+  // Tells accessibility clients that the focused link changed, while the
+  // label has the focus.
+  void NotifyLinkFocus();
 
 private:
   // The client area shrunk by the text margin, grown by the given change

@@ -26,6 +26,17 @@ std::unique_ptr<TFont> MakeLinkFont(const TFont& ABase, Gui::TColor AColor) {
 }
 }  // namespace
 
+namespace {
+bool SystemHighContrast() {
+  HIGHCONTRASTW contrast{};
+  contrast.cbSize = sizeof(contrast);
+  return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+         (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+}  // namespace
+
+bool (*VCLCommon::HighContrastQuery)() = SystemHighContrast;
+
 void VCLCommon::Start() {
   TextMargin = {1, 1};
   SingleBorderWidth = 1;

@@ -30,6 +30,13 @@ public:
   static const Gui::TFont& DefaultLinkHoverFont() { return *FDefaultLinkHoverFont; }
   static const Gui::TFont& DefaultLinkPressedFont() { return *FDefaultLinkPressedFont; }
 
+  // Whether the user has chosen a high-contrast theme: the wizard then
+  // draws in the system's colours instead of its own colours and button
+  // pictures. Read through HighContrastQuery (the system's flag; tests
+  // replace it, Wine always answers "off").
+  static bool HighContrast() { return HighContrastQuery(); }
+  static bool (*HighContrastQuery)();
+
   // Unit start-up and shut-down.
   static void Start();
   static void Stop();

@@ -115,6 +115,12 @@ void TControl::SetCaption(const std::wstring& AValue) {
   TextChanged();
 }
 
+void TControl::SetAccessibleName(const std::wstring& AValue) {
+  if (FAccessibleName == AValue) return;
+  FAccessibleName = AValue;
+  if (auto self = dynamic_cast<const TWinControl*>(this)) self->NotifyAccessible(EVENT_OBJECT_NAMECHANGE);
+}
+
 void TControl::ColorChanged() { Invalidate(); }
 void TControl::FontChanged() { Invalidate(); }
 void TControl::TextChanged() { Invalidate(); }

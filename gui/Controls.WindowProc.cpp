@@ -19,6 +19,18 @@ TErrorScope* Innermost = nullptr;
 
 void SetErrorSink(TErrorSink ASink) { ErrorSink = ASink; }
 
+// ---- accessibility ----
+
+namespace {
+TAccessibleObjectFactory AccessibleObjectFactory = nullptr;
+}  // namespace
+
+void SetAccessibleObjectFactory(TAccessibleObjectFactory AFactory) { AccessibleObjectFactory = AFactory; }
+
+void TWinControl::NotifyAccessible(DWORD AEvent, LONG AChild) const {
+  if (FHandle) NotifyWinEvent(AEvent, FHandle, OBJID_CLIENT, AChild);
+}
+
 void ReportError(std::exception_ptr AError) noexcept {
   if (!ErrorSink) return;
   try {
@@ -208,8 +220,18 @@ void TWinControl::WndProc(TMessage& AMessage) {
     case WM_SETFOCUS:
       DefaultHandler(m);
       DoEnter();
+      // The system announces the window that got the focus (before this
+      // message); the part of it that has the focus (a label's link) is
+      // announced after it, and before the others hear of the change: one
+      // of them may take the focus on.
+      if (const LONG part = AccessibleFocusChild(); part != CHILDID_SELF) NotifyAccessible(EVENT_OBJECT_FOCUS, part);
       NotifyFocusChanged();
       return;
+    case WM_GETOBJECT:
+      // The object id arrives as a DWORD, whatever the width of LPARAM.
+      if (AccessibleObjectFactory && LONG(DWORD(m.LParam)) == OBJID_CLIENT)
+        if ((m.Result = AccessibleObjectFactory(*this, m.WParam)) != 0) return;
+      break;
     case WM_KILLFOCUS:
       DefaultHandler(m);
       DoExit();

@@ -45,6 +45,13 @@ struct TMessage {
 using TErrorSink = void (*)(std::exception_ptr AError);
 void SetErrorSink(TErrorSink ASink);
 
+// Answers WM_GETOBJECT for a control's client area (OBJID_CLIENT) with what
+// LresultFromObject gave for the control's accessible object, or 0 to
+// leave the request to the system. The layer above installs it; without
+// one the system answers.
+using TAccessibleObjectFactory = LRESULT (*)(TWinControl& AControl, WPARAM AWParam) noexcept;
+void SetAccessibleObjectFactory(TAccessibleObjectFactory AFactory);
+
 enum class TComponentStateFlag : uint8_t { csLoading, csDestroying };
 using enum TComponentStateFlag;
 template <>
@@ -163,6 +170,12 @@ public:
 
   const std::wstring& GetCaption() const { return FCaption; }
   void SetCaption(const std::wstring& AValue);
+  // The name an accessibility client (a screen reader) gives the control;
+  // empty: the control's own (a button's caption, a label's text), and a
+  // windowless control without one is decoration that clients skip. A
+  // control with a window announces a change (EVENT_OBJECT_NAMECHANGE).
+  const std::wstring& GetAccessibleName() const { return FAccessibleName; }
+  void SetAccessibleName(const std::wstring& AValue);
 
   TControlStyle ControlStyle;
   TControlState ControlState;
@@ -210,6 +223,7 @@ private:
   bool FUpdatingParentFont = false;
   TCursor FCursor = TCursor::crDefault;
   std::wstring FCaption;
+  std::wstring FAccessibleName;
 };
 
 // Sets a flag of a control's state for a scope and clears it on every path,
@@ -337,6 +351,14 @@ public:
   virtual bool CMDialogKey(WPARAM AKey) { return false; }
   // Every control on a form hears which control got the focus.
   virtual void CMFocusChanged(TWinControl* AFocused) {}
+  // The part of the control that has the keyboard focus while its window
+  // has it, as an accessibility client numbers it: CHILDID_SELF for the
+  // control itself (a label names its focused link). The system announces
+  // the window; a part is announced with a focus event of its own.
+  virtual LONG AccessibleFocusChild() { return CHILDID_SELF; }
+  // Tells accessibility clients of AEvent (EVENT_OBJECT_...) on the client
+  // area or on its part AChild; nothing without a window.
+  void NotifyAccessible(DWORD AEvent, LONG AChild = CHILDID_SELF) const;
 
   TNotifyEvent OnEnter;
   TNotifyEvent OnExit;

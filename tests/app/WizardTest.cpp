@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "AccessibleClient.h"
 #include "GuiTestSupport.h"
 #include "SystemTestSupport.h"
+#include "Project.VCL.Accessibility.h"
 #include "Project.VCL.AxButton.h"
 #include "Project.VCL.Common.h"
 #include "Project.VCL.UIStateHelper.h"
@@ -37,6 +39,7 @@ protected:
     Velqora::DllRoutines::Start();
     Velqora::ProcessInfo::Start();
     VCLCommon::Start();
+    Project::VCL::TAccessibility::Start();
     Velqora::Timer::Start();
     Project::VCL::TUIStateHelper::Start();
     uInstaller::Start();
@@ -48,6 +51,7 @@ protected:
     uInstaller::Stop();
     Project::VCL::TUIStateHelper::Stop();
     Velqora::Timer::Stop();
+    Project::VCL::TAccessibility::Stop();
     VCLCommon::Stop();
     Velqora::ProcessInfo::Stop();
     Velqora::DllRoutines::Stop();
@@ -262,6 +266,74 @@ TEST_F(WizardTest, TheFocusedButtonShowsAMarkOnceTheKeyboardIsUsed) {
   EXPECT_GT(differing(row(form->btnNext), agreePlain), agreePlain.size() / 4) << "no mark on the focused Agree";
   // Before any key, the window was opened with the mouse: no cues yet.
   EXPECT_EQ(differing(agreeBefore, agreePlain), 0u) << "a mark before the keyboard was used";
+}
+
+// With high contrast on, both pages draw in the theme's colours (window,
+// text, button face and text, hot-light links) instead of their own and the
+// button pictures, and the badge captions stay readable; the wizard
+// follows a switch while it is open. The theme here is a black one, set
+// with the system's colours (which tell every window) and taken back after.
+TEST_F(WizardTest, HighContrastDrawsInTheThemesColoursAndFollowsASwitch) {
+  using Testing::Rgb;
+  const int elements[] = {COLOR_WINDOW,  COLOR_WINDOWTEXT, COLOR_BTNFACE,       COLOR_BTNTEXT,
+                          COLOR_HOTLIGHT, COLOR_HIGHLIGHT,  COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT};
+  const COLORREF black[] = {RGB(0, 0, 0),     RGB(255, 255, 255), RGB(0, 0, 0), RGB(255, 255, 255),
+                            RGB(255, 255, 0), RGB(26, 235, 255),  RGB(0, 0, 0), RGB(63, 242, 63)};
+  COLORREF saved[std::size(elements)];
+  for (size_t i = 0; i < std::size(elements); ++i) saved[i] = GetSysColor(elements[i]);
+  static bool contrast;
+  contrast = false;
+  const auto savedQuery = Project::VCL::VCLCommon::HighContrastQuery;
+  Project::VCL::VCLCommon::HighContrastQuery = [] { return contrast; };
+  auto restore = Velqora::ScopeExit([&] {
+    Project::VCL::VCLCommon::HighContrastQuery = savedQuery;
+    SetSysColors(int(std::size(elements)), elements, saved);
+  });
+  // How the system announces a switch, to every top-level window.
+  auto switchTo = [&](bool AOn, TfmMain* AForm) {
+    contrast = AOn;
+    SetSysColors(int(std::size(elements)), elements, AOn ? black : saved);
+    SendMessageW(AForm->GetHandle(), WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+  };
+  // Pixels of a window (client coordinates) that have a colour.
+  auto count = [](HWND AWnd, uint32_t AColour) {
+    RECT r;
+    GetClientRect(AWnd, &r);
+    int found = 0;
+    for (int y = 0; y < r.bottom; y += 2)
+      for (int x = 0; x < r.right; x += 2) found += Testing::ScreenPixel(AWnd, x, y) == AColour;
+    return found;
+  };
+  SetCursorPos(0, 0);
+  TfmMain* form = Open(true);
+  HWND wnd = form->GetHandle();
+  ASSERT_TRUE(PumpUntil([&] { return Testing::ScreenPixel(wnd, 5, 5) == Rgb(45, 169, 211); }));
+
+  switchTo(true, form);
+  EXPECT_TRUE(PumpUntil([&] { return Testing::ScreenPixel(wnd, 5, 5) == Rgb(0, 0, 0); })) << "the page's own blue";
+  auto welcome = dynamic_cast<ufmPage::ActionActive::TfmPageActionActive*>(form->GetCurrentPageForm());
+  ASSERT_TRUE(welcome);
+  EXPECT_GT(count(welcome->lbNoViruses->GetHandle(), Rgb(255, 255, 255)), 10) << "a badge caption unreadable";
+  EXPECT_EQ(count(welcome->lbNoViruses->GetHandle(), Rgb(45, 169, 211)), 0);
+  EXPECT_EQ(Testing::ScreenPixel(form->pnFooter->GetHandle(), 5, 25), Rgb(0, 0, 0)) << "the footer's grey";
+  const HWND next = form->btnNext->GetHandle();
+  EXPECT_EQ(Testing::ScreenPixel(next, 8, 8), Rgb(0, 0, 0)) << "the button's picture";
+  EXPECT_EQ(Testing::ScreenPixel(next, 0, 10), Rgb(255, 255, 255)) << "no frame in the text's colour";
+  EXPECT_GT(count(next, Rgb(255, 255, 255)), 20) << "the caption";
+
+  auto offer = ShowOfferPage(*form);
+  ASSERT_NE(offer, nullptr);
+  SetCursorPos(0, 0);
+  HWND box = offer->lbPrivacyPolicy->GetHandle();
+  EXPECT_TRUE(PumpUntil([&] { return count(box, Rgb(255, 255, 0)) > 10; })) << "the links in the hot-light colour";
+  EXPECT_GT(count(box, Rgb(255, 255, 255)), 10) << "the text in the window text's colour";
+  EXPECT_EQ(count(box, Rgb(0, 102, 221)), 0) << "the page's own link colour";
+  EXPECT_EQ(Testing::ScreenPixel(offer->pnContent->GetHandle(), 5, 5), Rgb(0, 0, 0));
+
+  switchTo(false, form);
+  EXPECT_TRUE(PumpUntil([&] { return count(box, Rgb(0, 102, 221)) > 10; })) << "the own link colour again";
+  EXPECT_EQ(Testing::ScreenPixel(offer->pnContent->GetHandle(), 5, 5), Rgb(255, 255, 255));
+  EXPECT_NE(Testing::ScreenPixel(form->btnNext->GetHandle(), 8, 8), Rgb(0, 0, 0)) << "the blue picture again";
 }
 
 TEST_F(WizardTest, CreationAppliesColoursFontAndShowsTheWelcomePage) {
@@ -505,22 +577,26 @@ TEST_F(WizardTest, TheHeadingWrapsInItsStripOrEndsInAnEllipsis) {
 }
 
 // The offer page's links are drawn in the link colour and open their
-// addresses in the default browser; the identifiers count in any letter
-// case, others open nothing.
+// addresses in the default browser, clicked or followed by a screen
+// reader's Jump; the identifiers count in any letter case, others open
+// nothing.
 TEST_F(WizardTest, TheOfferPagesLinksOpenTheirAddresses) {
   Testing::TStandInBrowser browser;
   Testing::TShellWindow shell;  // the wrapper is elevated: the browser starts as the desktop user
   ASSERT_TRUE(shell.Running());
+  Testing::TComApartment apartment;
   TfmMain* form = Open(true);
   auto page = ShowOfferPage(*form);
   ASSERT_NE(page, nullptr);
+  const std::vector<Testing::TAccessibleItem> tree = Testing::WalkAccessible(form->GetHandle());
   const struct {
     Project::VCL::TLabel* Label;
     const wchar_t* HRef;
     const wchar_t* URL;
-  } links[] = {{page->lbLearnMore, L"LearnMore", uGUILocalizer::sURLLearnMore},
-               {page->lbPrivacyPolicy, L"Terms", uGUILocalizer::sURLTerms},
-               {page->lbPrivacyPolicy, L"PrivacyPolicy", uGUILocalizer::sURLPrivacy}};
+    const wchar_t* Name;  // what a reader calls it
+  } links[] = {{page->lbLearnMore, L"LearnMore", uGUILocalizer::sURLLearnMore, L"Learn more"},
+               {page->lbPrivacyPolicy, L"Terms", uGUILocalizer::sURLTerms, L"Terms"},
+               {page->lbPrivacyPolicy, L"PrivacyPolicy", uGUILocalizer::sURLPrivacy, L"Privacy Policy"}};
   for (const auto& l : links) {
     SCOPED_TRACE(Velqora::WideToUtf8(l.HRef));
     const RECT r = l.Label->GetLinkRectByHRef(l.HRef);
@@ -533,6 +609,10 @@ TEST_F(WizardTest, TheOfferPagesLinksOpenTheirAddresses) {
     POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     ClientToScreen(l.Label->GetHandle(), &centre);
     Testing::ClickAt(centre.x, centre.y);
+    EXPECT_EQ(browser.Arguments(), (std::vector<std::wstring>{browser.Path(), l.URL}));
+    const Testing::TAccessibleItem* link = Testing::FindAccessible(tree, ROLE_SYSTEM_LINK, l.Name);
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->DoDefaultAction(), S_OK);
     EXPECT_EQ(browser.Arguments(), (std::vector<std::wstring>{browser.Path(), l.URL}));
   }
   const struct {
@@ -551,6 +631,58 @@ TEST_F(WizardTest, TheOfferPagesLinksOpenTheirAddresses) {
       EXPECT_EQ(browser.Arguments(), (std::vector<std::wstring>{browser.Path(), c.URL}));
     else
       EXPECT_TRUE(browser.Arguments(1000).empty());
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A screen reader hears the page's new name when the offer page comes, and
+// where the focus goes as Tab moves it: the button, or the link inside a
+// label, that it speaks.
+TEST_F(WizardTest, AScreenReaderHearsThePageChangeAndWhereTheFocusGoes) {
+  Testing::TComApartment apartment;
+  TfmMain* form = Open(true);
+  HWND wnd = form->GetHandle();
+  auto pageName = [&] {
+    Testing::TAccessibleItem root;
+    root.Object = Testing::AccessibleOfWindow(wnd);
+    if (root.Object) root.Read();
+    return root.Name;
+  };
+  EXPECT_EQ(pageName(), L"Welcome");
+  Testing::TWinEventRecorder events(EVENT_OBJECT_FOCUS, EVENT_OBJECT_NAMECHANGE);
+  ASSERT_TRUE(events.Hooked());
+  ASSERT_TRUE(ShowOfferPage(*form));
+  EXPECT_TRUE(PumpUntil([&] {
+    for (const auto& e : events.Events)
+      if (e.Event == EVENT_OBJECT_NAMECHANGE && e.Wnd == wnd && e.Object == OBJID_CLIENT && e.Child == CHILDID_SELF)
+        return true;
+    return false;
+  })) << "no name change of the window's client area";
+  EXPECT_EQ(pageName(), L"Optional offer");
+
+  SetForegroundWindow(wnd);
+  const std::pair<LONG, const wchar_t*> spoken[] = {
+      {ROLE_SYSTEM_PUSHBUTTON, L"Decline"},        {ROLE_SYSTEM_LINK, L"Learn more"},
+      {ROLE_SYSTEM_LINK, L"Terms"},                {ROLE_SYSTEM_LINK, L"Privacy Policy"},
+      {ROLE_SYSTEM_PUSHBUTTON, L"Agree and Install"}};
+  for (const auto& [role, name] : spoken) {
+    SCOPED_TRACE(Velqora::WideToUtf8(name));
+    events.Events.clear();
+    Testing::PressKeys({VK_TAB});
+    Testing::TAccessibleItem heard;
+    EXPECT_TRUE(PumpUntil([&] {
+      for (auto e = events.Events.rbegin(); e != events.Events.rend(); ++e)
+        if (e->Event == EVENT_OBJECT_FOCUS) {
+          heard = Testing::AccessibleOfEvent(*e);
+          return heard.Name == name;
+        }
+      return false;
+    })) << "the last focus event speaks \"" << Velqora::WideToUtf8(heard.Name) << "\"";
+    EXPECT_EQ(heard.Role, role);
+    EXPECT_TRUE(heard.Has(STATE_SYSTEM_FOCUSED)) << std::hex << heard.State;
   }
 }
 

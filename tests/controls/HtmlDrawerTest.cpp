@@ -396,4 +396,80 @@ TEST_F(HtmlDrawerTest, LinkNumbersWalkForwardAndBack) {
   EXPECT_FALSE(Drawer.HyperlinksExists());
 }
 
+// ---- What a reader of the screen gets ----
+
+// The shown text reads as the caption reads: without markup, with one blank
+// wherever the layout or the caption broke a line at blanks, none where a
+// word was split or a line broken at "/", only the lines inside the display
+// and an ellipsis where the layout cut the text.
+TEST_F(HtmlDrawerTest, AReaderGetsTheShownTextWithBlanksWhereLinesBrokeAtBlanks) {
+  struct TCase {
+    const char* Name;
+    std::u16string Text;
+    std::u16string WidthOf;  // the display's width; empty: wide
+    int32_t Lines;           // the display's height in lines; 0: tall
+    TAxEllipsisPosition Ellipsis;
+    std::u16string Shown;
+  };
+  using enum TAxEllipsisPosition;
+  const TCase cases[] = {
+      {"markup left out, runs joined", u"This software was <b>checked</b> by", u"", 0, epNone,
+       u"This software was checked by"},
+      {"wrapped at a blank", u"aaa bbb ccc", u"aaa bbb", 0, epNone, u"aaa bbb ccc"},
+      {"two blanks at a wrap read as one", u"aaa  bbb", u"aaa ", 0, epNone, u"aaa bbb"},
+      {"wrapped at a slash", u"and/or", u"and/", 0, epNone, u"and/or"},
+      {"a word split over lines", u"abcdefgh", u"abcde", 0, epNone, u"abcdefgh"},
+      {"a line break of the caption", u"one<br>two", u"", 0, epNone, u"one two"},
+      {"a line break after a blank", u"one <br>two", u"", 0, epNone, u"one two"},
+      {"a link wrapped over lines", u"aa <a href=\"x\">aa aa aa</a> aa", u"aa aa", 0, epNone, u"aa aa aa aa aa"},
+      {"a divider", u"a<div>b", u"", 0, epNone, u"a | b"},
+      {"lines below the display", u"one<br>two<br>three", u"", 2, epNone, u"one two"},
+      {"lines cut off with an ellipsis", u"one<br>two<br>three", u"", 2, epEndEllipsis, u"one two\u2026"},
+  };
+  const int32_t line = LineHeight();
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Drawer.SetWordWrap(!c.WidthOf.empty());
+    Drawer.SetEllipsisPosition(c.Ellipsis);
+    Lay(c.Text, {0, 0, c.WidthOf.empty() ? 1000 : Width(c.WidthOf), c.Lines ? c.Lines * line : 1000});
+    EXPECT_EQ(Drawer.ShownText(*Canvas), c.Shown);
+  }
+
+  // A run that does not fit moves whole to the next line: no blank.
+  Drawer.SetEllipsisPosition(epNone);
+  Drawer.SetWordWrap(true);
+  Lay(u"<b>xx</b>abcdefgh", {0, 0, Width(u"xx", 1) + Width(u"abcdefgh") - 1, 1000});
+  ASSERT_EQ(Lines().size(), 2u);
+  EXPECT_EQ(Drawer.ShownText(*Canvas), u"xxabcdefgh");
+
+  // A line cut at its side shows the characters up to the ellipsis; centred,
+  // it is cut at both sides.
+  const std::u16string text = u"abcdefghijklmnop";
+  const THTMLRect display{5, 0, 5 + Width(u"abcdefgh"), 100};
+  Drawer.SetWordWrap(false);
+  Drawer.SetEllipsisPosition(epWordEllipsis);
+  Lay(text, display);
+  const int32_t right = Item(0, 0).ClipRect().Right;
+  size_t shown = 0;
+  while (shown < text.size() && display.Left + Extent(text, shown + 1) <= right) ++shown;
+  EXPECT_EQ(Drawer.ShownText(*Canvas), text.substr(0, shown) + u"\u2026");
+  Drawer.SetAlignment(TAlignment::taCenter);
+  Lay(text + text, display);
+  const std::u16string centred = Drawer.ShownText(*Canvas);
+  EXPECT_EQ(centred.front(), u'\u2026');
+  EXPECT_EQ(centred.back(), u'\u2026');
+  EXPECT_NE((text + text).find(centred.substr(1, centred.size() - 2)), std::u16string::npos);
+}
+
+// A link's text is the caption's, whole even where the layout cut it.
+TEST_F(HtmlDrawerTest, ALinksTextIsItsWholeText) {
+  Drawer.SetEllipsisPosition(TAxEllipsisPosition::epWordEllipsis);
+  Lay(u"<a href=\"x\">aa aa aa</a> <a href=\"y\">one<br>two</a> <a href=\"z\"><b>bo</b>ld</a>",
+      {0, 0, Width(u"aa a"), 1000});
+  EXPECT_EQ(Drawer.LinkText(1), u"aa aa aa");
+  EXPECT_EQ(Drawer.LinkText(2), u"one two");
+  EXPECT_EQ(Drawer.LinkText(3), u"bold");
+  EXPECT_EQ(Drawer.LinkText(4), u"");
+}
+
 }  // namespace

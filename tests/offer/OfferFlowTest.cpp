@@ -6,8 +6,10 @@
 // key are set through the registry; the country is the one of the locale
 // this process was started with.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <tlhelp32.h>
 
-
+#include "AccessibleClient.h"
 #include "InstallerRecord.h"
 #include "OfferMachine.h"
 #include "TestSupport.h"
@@ -15,6 +17,7 @@
 #include "Utf.h"
 #include "Velqora.System.SysUtils.h"
 #include "ufmMain.h"
+#include "uGUILocalizer.h"
 #include "ufmPage.LavaSoftWebCompanion.h"
 
 namespace {
@@ -41,8 +44,7 @@ protected:
   // Starts the wrapper (or a copy of it), presses Next on the welcome page
   // and, when the offer page follows, answers it with AChoice.
   static TOutcome RunWizard(TChoice AChoice, std::wstring AExe = Testing::BuildPath(BOUNTIQ_OFFER_WRAPPER_EXE)) {
-    for (const wchar_t* name : {Product, Partner}) DeleteFileW(Testing::InstallerRecordFile(name).c_str());
-    size_t requestsBefore = Testing::ServerRequests(PartnerRequest).size();
+    const size_t requestsBefore = ForgetEarlierRuns();
     TOutcome outcome;
     Testing::TWrapperRun run = Testing::StartWrapper(AExe);
     if (!run.Window) {
@@ -55,14 +57,20 @@ protected:
       Testing::WaitForExit(run, 0);
       return outcome;
     }
-    Testing::ClickWindow(next);
+    // As a user would: a press the wizard did not take (a window that was
+    // not yet active drops it on a loaded machine) is pressed again. A
+    // press that comes late lands on "Agree and Install" too soon to count.
     HWND agree = nullptr;
-    Testing::PumpUntil(
-        [&] {
-          agree = Testing::FindVisibleChild(run.Window, L"Agree and Install");
-          return agree || WaitForSingleObject(run.Process.Get(), 0) == WAIT_OBJECT_0;
-        },
-        30000);
+    for (int attempt = 0; attempt < 3 && !agree; ++attempt) {
+      if (!Testing::FindVisibleChild(run.Window, L"Next")) break;
+      Testing::ClickWindow(next);
+      Testing::PumpUntil(
+          [&] {
+            agree = Testing::FindVisibleChild(run.Window, L"Agree and Install");
+            return agree || WaitForSingleObject(run.Process.Get(), 0) == WAIT_OBJECT_0;
+          },
+          10000);
+    }
     if (agree) {
       outcome.OfferShown = true;
       AwaitReadableOffer(run);
@@ -80,18 +88,30 @@ protected:
           break;
       }
     }
-    outcome.ExitCode = Testing::WaitForExit(run, 60000);
-    outcome.Product = Testing::ReadInstallerRecord(Product);
-    outcome.Partner = Testing::ReadInstallerRecord(Partner);
-    outcome.PartnerRequests = int(Testing::ServerRequests(PartnerRequest).size() - requestsBefore);
+    Finish(run, requestsBefore, outcome);
+    return outcome;
+  }
+
+  // Before a run: no record of an earlier one. Answers how many partner
+  // requests the server has had so far.
+  static size_t ForgetEarlierRuns() {
+    for (const wchar_t* name : {Product, Partner}) DeleteFileW(Testing::InstallerRecordFile(name).c_str());
+    return Testing::ServerRequests(PartnerRequest).size();
+  }
+
+  // Waits for the wrapper to end and adds what it did to AOutcome.
+  static void Finish(Testing::TWrapperRun& ARun, size_t ARequestsBefore, TOutcome& AOutcome) {
+    AOutcome.ExitCode = Testing::WaitForExit(ARun, 60000);
+    AOutcome.Product = Testing::ReadInstallerRecord(Product);
+    AOutcome.Partner = Testing::ReadInstallerRecord(Partner);
+    AOutcome.PartnerRequests = int(Testing::ServerRequests(PartnerRequest).size() - ARequestsBefore);
     EXPECT_FALSE(Testing::InstallerFilesLeft(Testing::TempFolder())) << "an installer file was left behind";
     // Wine runs programs elevated: the installers run from a private folder.
-    if (outcome.Product.Found) {
-      outcome.Folder = Testing::PrivateFolderOf(outcome.Product.CommandLine, Testing::TempFolder());
-      EXPECT_FALSE(outcome.Folder.empty()) << "not from a private folder: "
-                                           << Velqora::WideToUtf8(outcome.Product.CommandLine);
+    if (AOutcome.Product.Found) {
+      AOutcome.Folder = Testing::PrivateFolderOf(AOutcome.Product.CommandLine, Testing::TempFolder());
+      EXPECT_FALSE(AOutcome.Folder.empty()) << "not from a private folder: "
+                                            << Velqora::WideToUtf8(AOutcome.Product.CommandLine);
     }
-    return outcome;
   }
 
   // Returns once the offer page has been on screen long enough for a press
@@ -164,8 +184,7 @@ TEST_F(OfferFlowInUS, AnOfferIsNeverAcceptedUnseen) {
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    for (const wchar_t* name : {Product, Partner}) DeleteFileW(Testing::InstallerRecordFile(name).c_str());
-    const size_t requestsBefore = Testing::ServerRequests(PartnerRequest).size();
+    const size_t requestsBefore = ForgetEarlierRuns();
     Testing::TWrapperRun run = Testing::StartWrapper(Testing::BuildPath(BOUNTIQ_OFFER_WRAPPER_EXE));
     ASSERT_TRUE(run.Window);
     HWND next = Testing::FindVisibleChild(run.Window, L"Next");
@@ -178,23 +197,168 @@ TEST_F(OfferFlowInUS, AnOfferIsNeverAcceptedUnseen) {
     HWND decline = Testing::FindVisibleChild(run.Window, L"Decline");
     ASSERT_TRUE(decline);
     Testing::ClickWindow(decline);
-    EXPECT_EQ(Testing::WaitForExit(run, 60000), 0u);
-    EXPECT_TRUE(Testing::ReadInstallerRecord(Product).Found);
-    EXPECT_FALSE(Testing::ReadInstallerRecord(Partner).Found);
-    EXPECT_EQ(Testing::ServerRequests(PartnerRequest).size(), requestsBefore);
+    TOutcome outcome;
+    Finish(run, requestsBefore, outcome);
+    EXPECT_EQ(outcome.ExitCode, 0u);
+    EXPECT_TRUE(outcome.Product.Found);
+    EXPECT_FALSE(outcome.Partner.Found);
+    EXPECT_EQ(outcome.PartnerRequests, 0);
+  }
+}
+
+// Whether the process has loaded a library of that file name.
+bool ModuleLoaded(DWORD AProcessId, const wchar_t* AName) {
+  Velqora::TUniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, AProcessId));
+  if (!snapshot || snapshot.Get() == INVALID_HANDLE_VALUE) {
+    ADD_FAILURE() << "no list of the process's modules";
+    return false;
+  }
+  MODULEENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Module32FirstW(snapshot.Get(), &entry); more; more = Module32NextW(snapshot.Get(), &entry))
+    if (lstrcmpiW(entry.szModule, AName) == 0) return true;
+  return false;
+}
+
+// A caption as the label shows it: without its tags.
+std::wstring WithoutTags(const std::wstring& AMarkup) {
+  std::wstring text;
+  bool tag = false;
+  for (wchar_t c : AMarkup) {
+    if (c == L'<' || c == L'>') tag = c == L'<';
+    else if (!tag) text += c;
+  }
+  return text;
+}
+
+// A screen reader in this process walks the real wizard as a blind user
+// hears it: each page's whole text in reading order, the offer's three
+// links and its two buttons with their states. Its presses answer as
+// clicks do: Next, then Decline (the product alone) or, once the offer
+// page could be read, "Agree and Install" (the product, then the partner);
+// pressed at once, "Agree and Install" accepts nothing. The wrapper loads
+// oleacc only when the reader first asks.
+TEST_F(OfferFlowInUS, AScreenReaderReadsTheWizardAndAnswersTheOffer) {
+  namespace texts = uGUILocalizer;
+  using TReading = std::vector<std::pair<LONG, std::wstring>>;
+  Machine->UseBrowser(L"firefox.exe");
+  Testing::TComApartment apartment;
+  const TReading welcome = {
+      {ROLE_SYSTEM_CLIENT, L"Welcome"},
+      {ROLE_SYSTEM_STATICTEXT, L"This software was checked by"},
+      {ROLE_SYSTEM_GRAPHIC, L"Bountiq"},
+      {ROLE_SYSTEM_GRAPHIC, L"No viruses"},
+      {ROLE_SYSTEM_GRAPHIC, L"No adware"},
+      {ROLE_SYSTEM_GRAPHIC, L"No spyware"},
+      {ROLE_SYSTEM_STATICTEXT, L"NO VIRUSES"},
+      {ROLE_SYSTEM_STATICTEXT, L"NO ADWARE"},
+      {ROLE_SYSTEM_STATICTEXT, L"NO SPYWARE"},
+      {ROLE_SYSTEM_STATICTEXT, L"Please click Next to proceed with the installation"},
+      {ROLE_SYSTEM_PUSHBUTTON, L"Next"},
+  };
+  // The variant this machine gets, as the wrapper chooses it.
+  const ufmPage::LavaSoftWebCompanion::TOfferTexts variant = ufmPage::LavaSoftWebCompanion::ChooseOfferTexts();
+  const TReading offer = {
+      {ROLE_SYSTEM_CLIENT, L"Optional offer"},
+      {ROLE_SYSTEM_STATICTEXT, variant.Heading},
+      {ROLE_SYSTEM_STATICTEXT, texts::sOfferSeeBelow},
+      {ROLE_SYSTEM_STATICTEXT, texts::sOfferInfo},
+      {ROLE_SYSTEM_STATICTEXT, texts::sOfferItem1},
+      {ROLE_SYSTEM_STATICTEXT, texts::sOfferItem2},
+      {ROLE_SYSTEM_STATICTEXT, WithoutTags(Velqora::Format(variant.LearnMore, {L"LearnMore"}))},
+      {ROLE_SYSTEM_LINK, L"Learn more"},
+      {ROLE_SYSTEM_STATICTEXT, WithoutTags(Velqora::Format(texts::sOfferTerms, {L"Terms", L"PrivacyPolicy"}))},
+      {ROLE_SYSTEM_LINK, L"Terms"},
+      {ROLE_SYSTEM_LINK, L"Privacy Policy"},
+      {ROLE_SYSTEM_PUSHBUTTON, L"Decline"},
+      {ROLE_SYSTEM_PUSHBUTTON, L"Agree and Install"},
+  };
+  struct TCase {
+    const char* Name;
+    const wchar_t* Answer;
+    bool Partner;
+  };
+  const TCase cases[] = {{"declined", L"Decline", false}, {"agreed", L"Agree and Install", true}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const size_t requestsBefore = ForgetEarlierRuns();
+    Testing::TWrapperRun run = Testing::StartWrapper(Testing::BuildPath(BOUNTIQ_OFFER_WRAPPER_EXE));
+    ASSERT_TRUE(run.Window);
+    EXPECT_FALSE(ModuleLoaded(run.ProcessId, L"oleacc.dll")) << "loaded before a reader asked";
+    std::vector<Testing::TAccessibleItem> tree = Testing::WalkAccessible(run.Window);
+    EXPECT_EQ(Testing::Reading(tree), welcome);
+    EXPECT_TRUE(ModuleLoaded(run.ProcessId, L"oleacc.dll"));
+    const Testing::TAccessibleItem* next = Testing::FindAccessible(tree, ROLE_SYSTEM_PUSHBUTTON, L"Next");
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->DoDefaultAction(), S_OK);
+    HWND agree = nullptr;
+    ASSERT_TRUE(Testing::PumpUntil([&] { return (agree = Testing::FindVisibleChild(run.Window, L"Agree and Install")); }))
+        << "the offer page did not appear";
+    if (c.Partner) {
+      Testing::TAccessibleRef early = Testing::AccessibleOfWindow(agree);
+      ASSERT_TRUE(early);
+      EXPECT_EQ(early->accDoDefaultAction(Testing::ChildVariant(CHILDID_SELF)), S_OK);
+      EXPECT_EQ(WaitForSingleObject(run.Process.Get(), 1000), DWORD(WAIT_TIMEOUT)) << "accepted before it could be read";
+    }
+
+    tree = Testing::WalkAccessible(run.Window);
+    EXPECT_EQ(Testing::Reading(tree), offer);
+    for (const wchar_t* name : {L"Learn more", L"Terms", L"Privacy Policy"}) {
+      SCOPED_TRACE(Velqora::WideToUtf8(name));
+      const Testing::TAccessibleItem* link = Testing::FindAccessible(tree, ROLE_SYSTEM_LINK, name);
+      ASSERT_TRUE(link);
+      EXPECT_TRUE(link->Has(STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_LINKED)) << std::hex << link->State;
+      EXPECT_FALSE(link->Has(STATE_SYSTEM_OFFSCREEN) || link->Has(STATE_SYSTEM_UNAVAILABLE));
+      EXPECT_EQ(link->DefaultAction, L"Jump");
+      // Its place on the screen is where its label finds it.
+      VARIANT hit;
+      VariantInit(&hit);
+      const RECT& r = link->Location;
+      EXPECT_EQ(link->Object->accHitTest((r.left + r.right) / 2, (r.top + r.bottom) / 2, &hit), S_OK);
+      EXPECT_EQ(hit.vt, VT_I4);
+      EXPECT_EQ(hit.lVal, link->Child);
+    }
+    const struct {
+      const wchar_t* Name;
+      LONG Has;
+    } buttons[] = {{L"Decline", STATE_SYSTEM_FOCUSABLE},
+                   {L"Agree and Install", STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED}};
+    for (const auto& b : buttons) {
+      SCOPED_TRACE(Velqora::WideToUtf8(b.Name));
+      const Testing::TAccessibleItem* button = Testing::FindAccessible(tree, ROLE_SYSTEM_PUSHBUTTON, b.Name);
+      ASSERT_TRUE(button);
+      EXPECT_TRUE(button->Has(b.Has)) << std::hex << button->State;
+      EXPECT_FALSE(button->Has(STATE_SYSTEM_UNAVAILABLE) || button->Has(STATE_SYSTEM_INVISIBLE));
+      EXPECT_EQ(button->DefaultAction, L"Press");
+    }
+
+    AwaitReadableOffer(run);
+    const Testing::TAccessibleItem* answer = Testing::FindAccessible(tree, ROLE_SYSTEM_PUSHBUTTON, c.Answer);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->DoDefaultAction(), S_OK);
+    tree.clear();  // the wrapper's objects are let go before it ends
+    TOutcome outcome;
+    outcome.OfferShown = true;
+    Finish(run, requestsBefore, outcome);
+    EXPECT_EQ(outcome.ExitCode, 0u);
+    EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine(outcome));
+    EXPECT_EQ(outcome.Partner.Found, c.Partner);
+    EXPECT_EQ(outcome.PartnerRequests, c.Partner ? 1 : 0);
+    if (c.Partner) EXPECT_EQ(outcome.Partner.CommandLine, PartnerCommandLine(outcome, L"1"));
   }
 }
 
 // Wine told to prefer native DLLs, for the program, under the names the
 // wrapper binds at run time: copies of a library that leaves a marker when
-// loaded lie beside the wrapper under those names, and a whole run with the
-// partner (download, signature check) never loads one. A program that
+// loaded lie beside the wrapper under those names, and neither a whole run
+// with the partner (download, signature check) nor a screen reader's walk
+// (oleacc) loads one. A program that
 // imports one of them statically does load it. (version.dll, which the
 // wrapper binds at run time as well, is left out: Wine's own user32 imports
 // it, so under Wine any program with a window loads a planted version.dll
 // when native is preferred; Windows' user32 does not.)
 TEST_F(OfferFlowInUS, LibrariesPlantedBesideTheWrapperAreNeverLoaded) {
-  const wchar_t* const names[] = {L"wininet", L"wintrust", L"crypt32"};
+  const wchar_t* const names[] = {L"wininet", L"wintrust", L"crypt32", L"oleacc"};
   Testing::TTempFolder folder;
   auto plant = [&](const wchar_t* AProgram, const std::wstring& ACopy) {
     ASSERT_TRUE(CopyFileW(ACopy.c_str(), (folder / AProgram).c_str(), FALSE));
@@ -212,6 +376,15 @@ TEST_F(OfferFlowInUS, LibrariesPlantedBesideTheWrapperAreNeverLoaded) {
   Machine->UseBrowser(L"firefox.exe");
   TOutcome outcome = RunWizard(TChoice::Agree, folder / L"Setup.exe");
   EXPECT_TRUE(outcome.Partner.Found) << "the run did not get as far as the partner";
+  {
+    Testing::TComApartment apartment;
+    Testing::TWrapperRun run = Testing::StartWrapper(folder / L"Setup.exe");
+    ASSERT_TRUE(run.Window);
+    EXPECT_FALSE(Testing::Reading(Testing::WalkAccessible(run.Window)).empty());
+    EXPECT_TRUE(ModuleLoaded(run.ProcessId, L"oleacc.dll")) << "the reader's walk did not get the wrapper's objects";
+    PostMessageW(run.Window, WM_CLOSE, 0, 0);
+    Testing::WaitForExit(run, 60000);
+  }
   EXPECT_FALSE(Testing::FileExists(marker)) << "a planted library was loaded by the wrapper";
 
   Testing::RunProgram(folder / L"static-import.exe", L"");
@@ -287,8 +460,7 @@ TEST_F(OfferFlowInUS, NoOfferWhenPackedWithoutItOrUnattended) {
 
   for (const std::wstring& exe : {Testing::BuildPath(BOUNTIQ_OFFER_WRAPPER_EXE), noOffer}) {
     SCOPED_TRACE(Velqora::WideToUtf8(exe));
-    for (const wchar_t* name : {Product, Partner}) DeleteFileW(Testing::InstallerRecordFile(name).c_str());
-    const size_t requestsBefore = Testing::ServerRequests(PartnerRequest).size();
+    const size_t requestsBefore = ForgetEarlierRuns();
     EXPECT_EQ(Testing::RunUnseen(exe, L"/S"), 0u);
     EXPECT_TRUE(Testing::ReadInstallerRecord(Product).Found);
     EXPECT_FALSE(Testing::ReadInstallerRecord(Partner).Found);

@@ -1,6 +1,7 @@
 // Lays out and draws any caption with any settings of the markup drawer,
-// measured with fixed-width fonts. The first 12 bytes are the settings, the
-// rest is the caption as UTF-16LE code units.
+// measured with fixed-width fonts, and reads it as a screen reader does.
+// The first 12 bytes are the settings, the rest is the caption as UTF-16LE
+// code units.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -72,7 +73,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   for (const auto& link : links) {
     drawer.CalcLinkRect(link->HRef());
     drawer.GetItemByLinkID(link->GlobalLinkID());
+    drawer.LinkText(link->GlobalLinkID());
   }
+  // What a reader gets: parts of the items' texts, a blank at most between
+  // two of them.
+  size_t most = 0;
+  for (const auto& line : drawer.Items())
+    for (const auto& item : line)
+      most += (item->IsDivider() ? 3 : static_cast<const TAxHTMLDrawerItemText&>(*item).Text().size()) + 1;
+  if (drawer.ShownText(canvas).size() > most) Fail();
 
   return 0;
 }
