@@ -17,7 +17,7 @@ BUILD := $(if $(filter x86_64,$(ARCH)),build-x86_64,build)
 # The shipped programs, built in build/ whatever is tested.
 SHIPPED := bountiq-wrapper bountiq-pack bountiq-pack-native
 
-.PHONY: all setup build build-other host test fuzz fuzz-merge demo faults bench bench-pack bench-log bench-transfer bench-markup bench-timer pictures readme-pictures clean
+.PHONY: all setup build build-other host test reproducible fuzz fuzz-merge demo faults bench bench-pack bench-log bench-transfer bench-markup bench-timer pictures readme-pictures clean
 
 all: build
 
@@ -56,6 +56,11 @@ ifneq ($(ARCH),i686)
 	@ctest --test-dir build -L static --output-on-failure
 endif
 	@scripts/wine-session.sh ctest --test-dir $(BUILD) --output-on-failure
+
+# The shipped programs built again in another folder (dependencies too) and
+# compared byte for byte; a wrapper packed twice compared too.
+reproducible: build
+	@scripts/reproducible.sh
 
 # Each fuzz target for FUZZ_SECONDS, all at once, from a copy of its seed
 # corpus; a failure lands in its crashes folder (scripts/fuzz.sh).
