@@ -45,6 +45,8 @@ TEST_F(InstallerTest, InstallerNamesAreTheLastComponentOrRefused) {
       {L"NUL", nullptr},
       {L"con.msi", nullptr},
       {L"COM1.exe", nullptr},
+      {L"NUL.tar.gz", nullptr},
+      {L"x\\CON.setup.exe", nullptr},
       {L"x\\LPT9", nullptr},
       {L"a?b.exe", nullptr},
   };

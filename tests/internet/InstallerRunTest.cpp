@@ -151,6 +151,8 @@ TEST_F(InstallerRunTest, OnlyThePublisherThePlanNamesIsRun) {
 TEST_F(InstallerRunTest, AProductThatExitsWith259IsNotWaitedForForever) {
   SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", L"0");
   SetEnvironmentVariableW(L"BOUNTIQ_FAKE_EXIT_CODE", L"259");  // STILL_ACTIVE
+  // Cleared on every path: a later run must not inherit it and wait.
+  auto clear = ScopeExit([] { SetEnvironmentVariableW(L"BOUNTIQ_FAKE_EXIT_CODE", nullptr); });
   // Run on a thread of its own with a bound: a wait that polls the exit
   // code would never return, and fails the test instead of hanging it.
   struct TRun {
@@ -166,7 +168,6 @@ TEST_F(InstallerRunTest, AProductThatExitsWith259IsNotWaitedForForever) {
   const DWORD waited = WaitForSingleObject(thread, 30000);
   CloseHandle(thread);  // a thread that hangs is left to the end of the program
   ASSERT_EQ(waited, WAIT_OBJECT_0) << "the installer phase still waits for a process that has ended";
-  SetEnvironmentVariableW(L"BOUNTIQ_FAKE_EXIT_CODE", nullptr);
   EXPECT_TRUE(Record(L"Product-Setup.exe").Found);
   EXPECT_FALSE(InstallerFilesLeft(Temp));
 }

@@ -58,6 +58,8 @@ TEST(IsSafeFileName, NamesOneFileInAFolderAndNothingElse) {
       {L"con", false},
       {L"Con.exe", false},
       {L"NUL.txt", false},
+      {L"NUL.tar.gz", false},  // the device, whatever follows its first dot
+      {L"CON.setup.exe", false},
       {L"nul .txt", false},
       {L"AUX", false},
       {L"prn.log", false},
