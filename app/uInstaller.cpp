@@ -14,6 +14,7 @@
 #include "Velqora.System.Win.Internet.h"
 #include "Velqora.System.Win.Trust.h"
 #include "Velqora.Winapi.Kernel32.h"
+#include "uWrapper.PayloadText.h"
 #include "uWrapper.ResourceManager.h"
 
 namespace uInstaller {
@@ -31,11 +32,6 @@ namespace {
 // link-time optimiser of this toolchain (internal compiler error).
 TDebugLog<TInstallerLogLevel>* FLog = nullptr;
 constexpr TLogOwner LogOwner(L"Installer");
-
-bool IsMsiName(const std::wstring& AName) {
-  size_t dot = AName.find_last_of(L'.');
-  return dot != std::wstring::npos && lstrcmpiW(AName.c_str() + dot, L".msi") == 0;
-}
 
 DWORD StartProcess(const std::wstring& AApplication, const std::wstring& ACommandLine, PROCESS_INFORMATION& AInfo) {
   STARTUPINFOW startup{};
@@ -240,7 +236,7 @@ void TInstallerProcess::ExtractFromResources(const std::wstring& AResFileName, c
       using uWrapper::ResourceManager::RES_INSTALLER_SILENT_ARGS;
       if (resources.IsExist(RES_INSTALLER_SILENT_ARGS))
         FInstallerParams = resources.GetString(RES_INSTALLER_SILENT_ARGS);
-      else if (IsMsiName(name))
+      else if (uWrapper::IsMsiName<wchar_t>(name))
         FInstallerParams = L"/qn";
     }
     if (!AProductArguments.empty())
@@ -298,7 +294,7 @@ void TInstallerProcess::ExecuteProcess() {
     if (!byPath || FileIdentity(byPath.Get()) != FIdentity)
       throw Exception(L"The path no longer leads to the installer file written");
     byPath.Reset();
-    const bool msi = IsMsiName(FInstallerFileName);
+    const bool msi = uWrapper::IsMsiName<wchar_t>(FInstallerFileName);
     std::wstring application = msi ? SystemFolder() + L"\\msiexec.exe" : FInstallerFileName;
     std::wstring arguments = msi ? L"/i \"" + FInstallerFileName + L"\"" : L"";
     if (!FInstallerParams.empty()) arguments += (arguments.empty() ? L"" : L" ") + FInstallerParams;

@@ -14,7 +14,7 @@
 
 #include "FileNames.h"
 #include "InstallerResources.h"
-#include "PayloadText.h"
+#include "uWrapper.PayloadText.h"
 #include "Paths.h"
 #include "UniqueHandle.h"
 #include "Utf.h"
@@ -153,11 +153,11 @@ std::vector<Pack::TNewResource> TakeOver(const std::wstring& AInstaller, uint64_
 // is not text.
 void CheckSilentArgs(const std::wstring& AArgs) {
   if (AArgs.empty()) throw EFailure{L"--silent-args is empty"};
-  if (!Pack::IsUtf16Text<wchar_t>(AArgs)) throw EFailure{L"--silent-args is not text (a lone UTF-16 surrogate)"};
+  if (!uWrapper::IsUtf16Text<wchar_t>(AArgs)) throw EFailure{L"--silent-args is not text (a lone UTF-16 surrogate)"};
   if (AArgs.size() > BOUNTIQ_SILENT_ARGS_MAX)
     throw EFailure{Format(L"--silent-args is too long: %u characters, at most %u",
                           {uint64_t(AArgs.size()), uint64_t(BOUNTIQ_SILENT_ARGS_MAX)})};
-  if (int control = Pack::FirstControlCharacter<wchar_t>(AArgs); control >= 0)
+  if (int control = uWrapper::FirstControlCharacter<wchar_t>(AArgs); control >= 0)
     throw EFailure{Format(L"--silent-args holds a control character (U+%.4x)", {uint64_t(control)})};
 }
 
@@ -244,7 +244,7 @@ void Pack(const TPackOptions& AOptions) {
     throw EFailure{Format(L"not enough memory to pack an installer of %u bytes", {payload})};
   }
   removeTemporary.Release();  // moved into place
-  if (!AOptions.SilentArgs && !Pack::IsMsiName<wchar_t>(name)) Write(STD_ERROR_HANDLE, NoSilentArgsWarning);
+  if (!AOptions.SilentArgs && !uWrapper::IsMsiName<wchar_t>(name)) Write(STD_ERROR_HANDLE, NoSilentArgsWarning);
   Write(STD_OUTPUT_HANDLE, Format(L"bountiq-pack: wrote %s (installer %s, %u bytes)\n", {output, name, payload}));
 }
 
@@ -263,8 +263,8 @@ void Info(const std::wstring& APath) {
   std::wstring silentArgs = L"none";
   if (wrapper.IsExist(RES_INSTALLER_SILENT_ARGS)) {
     silentArgs = wrapper.GetString(RES_INSTALLER_SILENT_ARGS);
-    if (wrapper.GetSize(RES_INSTALLER_SILENT_ARGS) % 2 || !Pack::IsUtf16Text<wchar_t>(silentArgs) ||
-        Pack::FirstControlCharacter<wchar_t>(silentArgs) >= 0)
+    if (wrapper.GetSize(RES_INSTALLER_SILENT_ARGS) % 2 || !uWrapper::IsUtf16Text<wchar_t>(silentArgs) ||
+        uWrapper::FirstControlCharacter<wchar_t>(silentArgs) >= 0)
       throw EFailure{Quoted(path) + L" has damaged resources: the silent arguments are not text"};
   }
   std::wstring offer = wrapper.IsExist(RES_NO_OFFER) ? L"off (--no-offer)" : L"on";

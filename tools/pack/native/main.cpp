@@ -23,7 +23,7 @@
 
 #include "FileNames.h"
 #include "InstallerResources.h"
-#include "PayloadText.h"
+#include "uWrapper.PayloadText.h"
 #include "PeResources.h"
 #include "PeWriter.h"
 #include "uWrapper.ResourceNames.h"
@@ -132,7 +132,7 @@ std::u16string CheckedSilentArgs(const std::string& AArgs) {
   if (text->size() > BOUNTIQ_SILENT_ARGS_MAX)
     throw EFailure{"--silent-args is too long: " + std::to_string(text->size()) + " characters, at most " +
                    std::to_string(BOUNTIQ_SILENT_ARGS_MAX)};
-  if (int control = Pack::FirstControlCharacter<char16_t>(*text); control >= 0) {
+  if (int control = uWrapper::FirstControlCharacter<char16_t>(*text); control >= 0) {
     char name[8];
     std::snprintf(name, sizeof(name), "U+%04X", unsigned(control));
     throw EFailure{"--silent-args holds a control character (" + std::string(name) + ")"};
@@ -400,7 +400,7 @@ void Pack(const TPackOptions& AOptions) {
     throw EFailure{templateName + " cannot carry the installer: " + e.what()};
   }
   temporary.MoveTo(output);
-  if (!AOptions.SilentArgs && !Pack::IsMsiName<char>(name)) std::fputs(NoSilentArgsWarning, stderr);
+  if (!AOptions.SilentArgs && !uWrapper::IsMsiName<char>(name)) std::fputs(NoSilentArgsWarning, stderr);
   std::printf("bountiq-pack: wrote %s (installer %s, %llu bytes)\n", output.c_str(), name.c_str(),
               (unsigned long long)payload);
 }
@@ -456,8 +456,8 @@ void Info(const std::string& APath) {
       // The packing tools store the silent arguments as text without
       // control characters: anything else was not written by them.
       silentArgs = text(*silentItem);
-      if (silentItem->Size % 2 || !Pack::IsUtf16Text<char16_t>(*silentArgs) ||
-          Pack::FirstControlCharacter<char16_t>(*silentArgs) >= 0)
+      if (silentItem->Size % 2 || !uWrapper::IsUtf16Text<char16_t>(*silentArgs) ||
+          uWrapper::FirstControlCharacter<char16_t>(*silentArgs) >= 0)
         throw EFailure{Quoted(path) + " has damaged resources: the silent arguments are not text"};
     }
     noOffer = noOfferItem != nullptr;

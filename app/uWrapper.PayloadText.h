@@ -1,12 +1,13 @@
-// The rules both packing tools apply to what they store besides the
-// installer, so that the Windows tool and the Linux tool accept and refuse
-// the same. On UTF-16 code units of either character type (wchar_t on
-// Windows, char16_t in the Linux tool). No system header.
+// The rules for the texts a packed wrapper carries, one copy for the
+// wrapper and both packing tools, so that the tools accept and refuse the
+// same and store what the wrapper reads as they meant it. On code units of
+// any character type (wchar_t on Windows, char16_t and char in the Linux
+// tool). No system header.
 #pragma once
 
 #include <string_view>
 
-namespace Pack {
+namespace uWrapper {
 
 // Whether AText is UTF-16: every surrogate in a pair.
 template <typename C>
@@ -46,4 +47,4 @@ bool IsMsiName(std::basic_string_view<C> AName) {
   return true;
 }
 
-}  // namespace Pack
+}  // namespace uWrapper
