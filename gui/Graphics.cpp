@@ -1,9 +1,11 @@
 #include "Graphics.h"
 
-#include <png.h>
+#include <objbase.h>
+#include <wincodec.h>
 
 #include <cstring>
 
+#include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
 
 using Velqora::TSelectObject;
@@ -294,22 +296,112 @@ void TBitmap32::Assign(const TBitmap32& ASource) {
   if (FBits) std::memcpy(FBits, ASource.FBits, size_t(FWidth) * size_t(FHeight) * 4);
 }
 
+namespace {
+
+// The pictures are decoded by the system's imaging component (Vista and
+// later): the template carries no decoder of its own, and the system's
+// security fixes reach the decoder. The library is no KnownDLL, so it is
+// bound from the system folder through the binding registry.
+const wchar_t* CodecLibrary = L"windowscodecs.dll";
+constexpr UINT CodecSdkVersion = 0x0236;  // the imaging component of Vista
+
+// One reference to a COM object, released when the holder goes.
+template <typename T>
+class TComRef {
+public:
+  TComRef() = default;
+  TComRef(const TComRef&) = delete;
+  TComRef& operator=(const TComRef&) = delete;
+  ~TComRef() {
+    if (FObject) FObject->Release();
+  }
+  T* operator->() const { return FObject; }
+  T* Get() const { return FObject; }
+  // For the out-parameter of a call that makes the object; the holder must
+  // be empty.
+  T** Put() { return &FObject; }
+
+private:
+  T* FObject = nullptr;
+};
+
+// The imaging component's objects live in a COM apartment: the calling
+// thread joins one for the decoding unless it is in one already (a thread of
+// the multi-threaded apartment answers RPC_E_CHANGED_MODE and stays there).
+class TApartment {
+public:
+  TApartment() noexcept : FEntered(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ~TApartment() {
+    if (FEntered) CoUninitialize();
+  }
+  TApartment(const TApartment&) = delete;
+  TApartment& operator=(const TApartment&) = delete;
+
+private:
+  bool FEntered;
+};
+
+[[noreturn]] void RaiseInvalidPicture(HRESULT AResult) {
+  std::wstring text = Velqora::SysErrorMessage(DWORD(AResult));
+  throw Velqora::ESystemError(Velqora::Format(L"Invalid PNG image (error %.8x)%s%s",
+                                              {uint64_t(uint32_t(AResult)), text.empty() ? L"" : L": ", text}),
+                              DWORD(AResult));
+}
+
+void Check(HRESULT AResult) {
+  if (FAILED(AResult)) RaiseInvalidPicture(AResult);
+}
+
+// The imaging component's factory; raises EVelqoraInitException when the
+// system has none.
+void CreateImagingFactory(TComRef<IWICImagingFactory>& AFactory) {
+  using TCreate = HRESULT(WINAPI*)(UINT, IWICImagingFactory**);
+  HRESULT result;
+  try {
+    result = Velqora::DllRoutines::Call<TCreate>(CodecLibrary, "WICCreateImagingFactory_Proxy")(
+        CodecSdkVersion, AFactory.Put());
+  } catch (const Velqora::Exception& e) {
+    throw Velqora::EVelqoraInitException(L"The system cannot decode pictures: " + e.Message());
+  }
+  if (FAILED(result) || !AFactory.Get())
+    throw Velqora::EVelqoraInitException(
+        Velqora::Format(L"The system cannot decode pictures (error %.8x)", {uint64_t(uint32_t(result))}));
+}
+
+}  // namespace
+
+void SetPictureCodecLibrary(const wchar_t* AName) { CodecLibrary = AName ? AName : L"windowscodecs.dll"; }
+
 void TBitmap32::LoadFromPNG(const void* AData, size_t ASize) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_memory(&image, AData, ASize))
-    throw Velqora::Exception(L"Invalid PNG image: " + Velqora::Utf8ToWide(image.message));
-  auto freeImage = Velqora::ScopeExit([&image] { png_image_free(&image); });  // once finished, a no-op
-  image.format = PNG_FORMAT_BGRA;
-  constexpr png_uint_32 limit = 16384;  // bounds memory for hostile sizes
-  if (image.width == 0 || image.height == 0 || image.width > limit || image.height > limit)
-    throw Velqora::Exception(L"Invalid PNG image size");
+  constexpr UINT limit = 16384;  // bounds memory for hostile sizes
+  if (ASize > MAXDWORD) RaiseInvalidPicture(WINCODEC_ERR_BADIMAGE);
+  TApartment apartment;
+  TComRef<IWICImagingFactory> factory;
+  CreateImagingFactory(factory);
+  TComRef<IWICStream> stream;
+  Check(factory->CreateStream(stream.Put()));
+  Check(stream->InitializeFromMemory(static_cast<BYTE*>(const_cast<void*>(AData)), DWORD(ASize)));
+  // Only the PNG decoder: no other format reaches a decoder.
+  TComRef<IWICBitmapDecoder> decoder;
+  Check(factory->CreateDecoder(GUID_ContainerFormatPng, nullptr, decoder.Put()));
+  Check(decoder->Initialize(stream.Get(), WICDecodeMetadataCacheOnDemand));
+  TComRef<IWICBitmapFrameDecode> frame;
+  Check(decoder->GetFrame(0, frame.Put()));
+  UINT width = 0, height = 0;
+  Check(frame->GetSize(&width, &height));
+  if (width == 0 || height == 0 || width > limit || height > limit) RaiseInvalidPicture(WINCODEC_ERR_BADIMAGE);
+  // Any colour type and bit depth to 8-bit straight BGRA; the alpha is
+  // applied here, so the pixels are the same on every version of Windows.
+  TComRef<IWICFormatConverter> converter;
+  Check(factory->CreateFormatConverter(converter.Put()));
+  Check(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
+                              WICBitmapPaletteTypeCustom));
   TBitmap32 result;
-  result.SetSize(int(image.width), int(image.height));
-  if (!png_image_finish_read(&image, nullptr, result.FBits, 0, nullptr))
-    throw Velqora::Exception(L"Invalid PNG image: " + Velqora::Utf8ToWide(image.message));
+  result.SetSize(int(width), int(height));
+  const size_t count = size_t(width) * size_t(height);
+  Check(converter->CopyPixels(nullptr, width * 4, UINT(count * 4), reinterpret_cast<BYTE*>(result.FBits)));
   // Straight alpha to premultiplied.
-  for (size_t i = 0, n = size_t(result.FWidth) * size_t(result.FHeight); i < n; ++i) {
+  for (size_t i = 0; i < count; ++i) {
     uint32_t p = result.FBits[i];
     uint32_t a = p >> 24;
     if (a == 255) continue;

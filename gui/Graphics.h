@@ -225,7 +225,9 @@ private:
 // A 32-bit top-down DIB section whose pixels carry premultiplied alpha.
 // Every way to fill it keeps that form (a PNG of any colour type decodes to
 // it, opaque images with alpha 255); who writes pixels through ScanLine
-// writes them premultiplied.
+// writes them premultiplied. PNG images are decoded by the system's imaging
+// component, bound through the binding registry (DllRoutines must run), on a
+// thread that is in a COM apartment or may join one for the call.
 class TBitmap32 {
 public:
   TBitmap32() = default;
@@ -241,7 +243,9 @@ public:
   // Pixel row AY: AWidth values 0xAARRGGBB, colour premultiplied by alpha.
   uint32_t* ScanLine(int AY) const { return FBits + size_t(AY) * size_t(FWidth); }
 
-  // Decodes a PNG image (any colour type and bit depth); raises on bad data.
+  // Decodes a PNG image (any colour type and bit depth). Bad data raises
+  // ESystemError (the decoder's HRESULT), a system without the imaging
+  // component EVelqoraInitException; either way the bitmap keeps what it had.
   void LoadFromPNG(const void* AData, size_t ASize);
   // Decodes the PNG stored as RT_RCDATA resource AName of AInstance.
   void LoadFromPNGResource(HINSTANCE AInstance, const wchar_t* AName);
@@ -253,5 +257,9 @@ private:
   int FWidth = 0;
   int FHeight = 0;
 };
+
+// The library that decodes pictures; none restores the system's. A test
+// names a library that does not exist to see a system without the decoder.
+void SetPictureCodecLibrary(const wchar_t* AName);
 
 }  // namespace Gui

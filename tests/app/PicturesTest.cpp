@@ -1,16 +1,20 @@
 // The pictures the wizard draws, as the real template carries them: each is
 // found under its name, is an 8-bit RGBA PNG that the GUI layer decodes to
-// the size the layout expects, with anti-aliased edges; and the button strips
-// show each state's colours in its frame.
+// the size the layout expects, with anti-aliased edges and the pixels a
+// reference decoder gives; and the button strips show each state's colours in
+// their frames.
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Graphics.h"
 #include "TestSupport.h"
 #include "UniqueHandle.h"
+#include "Velqora.DllRoutines.h"
 #include "Utf.h"
 
 using Gui::TBitmap32;
@@ -22,10 +26,14 @@ const wchar_t* const RT_RCDATA_W = MAKEINTRESOURCEW(10);
 class PicturesTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
+    Velqora::DllRoutines::Start();  // binds the decoder
     Template.Reset(LoadLibraryExW(Testing::BuildPath(BOUNTIQ_WRAPPER_EXE).c_str(), nullptr,
                                   LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
   }
-  static void TearDownTestSuite() { Template.Reset(); }
+  static void TearDownTestSuite() {
+    Template.Reset();
+    Velqora::DllRoutines::Stop();
+  }
 
   void SetUp() override { ASSERT_TRUE(Template) << "cannot load the template, error " << GetLastError(); }
 
@@ -92,6 +100,50 @@ TEST_F(PicturesTest, EachIsAnRgbaPngOfItsSizeWithAntiAliasedEdges) {
     EXPECT_GT(clear, 0);
     EXPECT_GT(opaque, 0);
     EXPECT_GT(partial, 0);
+  }
+}
+
+// The reference decoder's pixels of a PNG: libpng's straight BGRA,
+// premultiplied with rounding to the nearest value; empty when it fails.
+std::vector<uint32_t> ReferencePixels(const std::string& ABytes, int& AWidth, int& AHeight) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, ABytes.data(), ABytes.size())) return {};
+  image.format = PNG_FORMAT_BGRA;
+  std::vector<uint32_t> pixels(size_t(image.width) * image.height);
+  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
+    png_image_free(&image);
+    return {};
+  }
+  AWidth = int(image.width);
+  AHeight = int(image.height);
+  for (uint32_t& p : pixels) {
+    const uint32_t a = p >> 24;
+    auto mul = [a](uint32_t c) { return (c * a + 127) / 255; };
+    p = a << 24 | mul(p >> 16 & 0xFF) << 16 | mul(p >> 8 & 0xFF) << 8 | mul(p & 0xFF);
+  }
+  return pixels;
+}
+
+// The system's decoder gives every picture the pixels of the reference
+// decoder, to the last bit: what the user sees does not depend on it.
+TEST_F(PicturesTest, TheSystemsDecoderGivesTheReferencePixels) {
+  for (const TPictureCase& c : Pictures) {
+    SCOPED_TRACE(Velqora::WideToUtf8(c.Name));
+    int width = 0, height = 0;
+    const std::vector<uint32_t> expected = ReferencePixels(StoredBytes(c.Name), width, height);
+    ASSERT_FALSE(expected.empty());
+    TBitmap32 bitmap;
+    ASSERT_NO_THROW(Load(bitmap, c.Name));
+    ASSERT_EQ(bitmap.GetWidth(), width);
+    ASSERT_EQ(bitmap.GetHeight(), height);
+    int differing = 0;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        if (bitmap.ScanLine(y)[x] != expected[size_t(y) * size_t(width) + size_t(x)] && differing++ == 0)
+          ADD_FAILURE() << "first difference at " << x << ", " << y << ": " << std::hex << bitmap.ScanLine(y)[x]
+                        << " against " << expected[size_t(y) * size_t(width) + size_t(x)];
+    EXPECT_EQ(differing, 0);
   }
 }
 

@@ -7,21 +7,29 @@
 
 #include "Forms.h"
 #include "UniqueHandle.h"
+#include "Velqora.DllRoutines.h"
 
 namespace Testing {
 
 // An application object for the test, with errors that reach the message
-// loop collected instead of shown.
+// loop collected instead of shown; the binding registry runs, as in the
+// wrapper (the pictures' decoder is bound through it).
 class GuiTest : public ::testing::Test {
 protected:
-  void SetUp() override { NewApplication(); }
+  void SetUp() override {
+    Velqora::DllRoutines::Start();
+    NewApplication();
+  }
   // A fresh application object (the previous one goes first).
   void NewApplication() {
     App.reset();
     App = std::make_unique<Gui::TApplication>();
     App->OnException = [this](std::exception_ptr AError) { Errors.push_back(Gui::ExceptionMessage(AError)); };
   }
-  void TearDown() override { App.reset(); }
+  void TearDown() override {
+    App.reset();
+    Velqora::DllRoutines::Stop();
+  }
 
   std::unique_ptr<Gui::TApplication> App;
   std::vector<std::wstring> Errors;

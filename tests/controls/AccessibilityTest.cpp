@@ -30,7 +30,6 @@ const wchar_t ThreeLinks[] = L"<a href=\"a\">one</a> and <a href=\"b\">two</a> a
 class AccessibilityTest : public Testing::ControlsTest {
 protected:
   void SetUp() override {
-    Velqora::DllRoutines::Start();
     ControlsTest::SetUp();
     Velqora::Timer::Start();
     TUIStateHelper::Start();
@@ -45,7 +44,6 @@ protected:
     TUIStateHelper::Stop();
     Velqora::Timer::Stop();
     ControlsTest::TearDown();
-    Velqora::DllRoutines::Stop();
   }
   TButton* NewButton(RECT ABounds, const wchar_t* ACaption) {
     TButton* b = Add<TButton>(ABounds);

@@ -9,8 +9,6 @@
 
 #include "ControlsTestSupport.h"
 #include "UniqueHandle.h"
-#include "Velqora.Debug.LogFile.h"
-#include "Velqora.DllRoutines.h"
 #include "Project.VCL.AxButton.h"
 #include "Project.VCL.CanvasHelper.h"
 #include "Project.VCL.UIStateHelper.h"
@@ -347,14 +345,6 @@ TEST_F(AxButtonTest, NotOpaqueNoInputMethodMultiLineWhenWrapping) {
     return previous;
   };
   const bool systemGivesContexts = associated(plain->GetHandle()) != nullptr;
-  // The input method library is bound through the binding registry, as
-  // the wrapper has it running.
-  Velqora::Debug::TDebugLogFile::Start();
-  Velqora::DllRoutines::Start();
-  auto stop = Velqora::ScopeExit([] {
-    Velqora::DllRoutines::Stop();
-    Velqora::Debug::TDebugLogFile::Stop();
-  });
   const auto saved = Project::VCL::TAxButtonControl::FarEastInput;
   Project::VCL::TAxButtonControl::FarEastInput = [] { return true; };
   TButton* eastAsian = NewButton({10, 70, 100, 95});

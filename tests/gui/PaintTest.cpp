@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "ExtCtrls.h"
 #include "GuiTestSupport.h"
+#include "UniqueHandle.h"
+#include "Utf.h"
 #include "Velqora.System.SysUtils.h"
 
 using namespace Gui;
@@ -18,7 +22,10 @@ const unsigned char SmallPng[] = {
     0x4A, 0xCC, 0x07, 0x7A, 0xAB, 0x63, 0x94, 0xE7, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60,
     0x82};
 
-TEST(Bitmap32, DecodesPngToPremultipliedAlpha) {
+// The decoder is the system's, bound through the registry the fixture runs.
+class Bitmap32Test : public Testing::GuiTest {};
+
+TEST_F(Bitmap32Test, DecodesPngToPremultipliedAlpha) {
   TBitmap32 bitmap;
   bitmap.LoadFromPNG(SmallPng, sizeof(SmallPng));
   ASSERT_EQ(bitmap.GetWidth(), 2);
@@ -29,26 +36,55 @@ TEST(Bitmap32, DecodesPngToPremultipliedAlpha) {
   EXPECT_EQ(bitmap.ScanLine(1)[1], 0xFF0000FFu);  // opaque blue
 }
 
-TEST(Bitmap32, RejectsDamagedPngAndKeepsWhatItHad) {
+// 1 x 1 BMP, 24 bits, one white pixel: a picture the system could decode,
+// but not a PNG.
+const unsigned char SmallBmp[] = {
+    'B',  'M',  0x3A, 0, 0, 0, 0, 0, 0, 0, 0x36, 0, 0, 0, 0x28, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0,
+    0,    0,    0,    0, 4, 0, 0, 0, 0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0};
+
+TEST_F(Bitmap32Test, RejectsDamagedOrOtherPicturesAndKeepsWhatItHad) {
   TBitmap32 bitmap;
   bitmap.LoadFromPNG(SmallPng, sizeof(SmallPng));
   std::vector<unsigned char> damaged(SmallPng, SmallPng + sizeof(SmallPng));
   damaged[45] ^= 0xFF;  // inside the compressed pixels
+  std::vector<unsigned char> huge(SmallPng, SmallPng + sizeof(SmallPng));
+  huge[18] = 0x40;  // 16,386 pixels wide (the checksum is wrong too)
   const std::vector<std::vector<unsigned char>> inputs = {
       {},
       {SmallPng, SmallPng + 20},  // cut in the header
+      {SmallPng, SmallPng + 50},  // cut in the pixels
       damaged,
+      huge,
       {'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g'},
+      {SmallBmp, SmallBmp + sizeof(SmallBmp)},
   };
   for (size_t i = 0; i < inputs.size(); ++i) {
     SCOPED_TRACE(i);
-    EXPECT_THROW(bitmap.LoadFromPNG(inputs[i].data(), inputs[i].size()), Velqora::Exception);
+    EXPECT_THROW(bitmap.LoadFromPNG(inputs[i].data(), inputs[i].size()), Velqora::ESystemError);
     EXPECT_EQ(bitmap.GetWidth(), 2);
     EXPECT_EQ(bitmap.ScanLine(0)[0], 0xFFFF0000u);
   }
 }
 
-TEST(Bitmap32, LoadsPngFromTheProgramsResources) {
+// A system without the imaging component: the load says so and the bitmap
+// keeps what it had.
+TEST_F(Bitmap32Test, WithoutTheSystemsDecoderTheLoadFailsClearly) {
+  TBitmap32 bitmap;
+  bitmap.LoadFromPNG(SmallPng, sizeof(SmallPng));
+  Gui::SetPictureCodecLibrary(L"bountiq-no-such-codec.dll");
+  auto restore = Velqora::ScopeExit([] { Gui::SetPictureCodecLibrary(nullptr); });
+  try {
+    bitmap.LoadFromPNG(SmallPng, sizeof(SmallPng));
+    FAIL() << "no exception";
+  } catch (const Velqora::EVelqoraInitException& e) {
+    EXPECT_NE(e.Message().find(L"The system cannot decode pictures"), std::wstring::npos)
+        << Velqora::WideToUtf8(e.Message());
+  }
+  EXPECT_EQ(bitmap.GetWidth(), 2);
+  EXPECT_EQ(bitmap.ScanLine(1)[1], 0xFF0000FFu);
+}
+
+TEST_F(Bitmap32Test, LoadsPngFromTheProgramsResources) {
   TBitmap32 bitmap;
   bitmap.LoadFromPNGResource(GetModuleHandleW(nullptr), L"SMALL_PNG");
   EXPECT_EQ(bitmap.GetWidth(), 2);

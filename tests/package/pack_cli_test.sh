@@ -23,9 +23,11 @@ pe = pefile.PE(sys.argv[1])
 problems = []
 if pe.OPTIONAL_HEADER.CheckSum != pe.generate_checksum():
     problems.append("checksum %#x, should be %#x" % (pe.OPTIONAL_HEADER.CheckSum, pe.generate_checksum()))
+# The payload's section on a page boundary in the file: Wine maps it lazily.
+rsrc = pe.OPTIONAL_HEADER.DATA_DIRECTORY[2].VirtualAddress
 for s in pe.sections:
-    if s.SizeOfRawData and s.PointerToRawData % 4096:
-        problems.append("section %s at %#x in the file" % (s.Name.rstrip(b"\0").decode(), s.PointerToRawData))
+    if s.VirtualAddress == rsrc and s.PointerToRawData % 4096:
+        problems.append("resources at %#x in the file" % s.PointerToRawData)
 print("; ".join(problems))
 sys.exit(1 if problems else 0)
 PY
@@ -40,7 +42,7 @@ installer=$work/Product-Setup.exe
 cp "$fixtures/fixture-icon-numeric.exe" "$installer"
 out=$work/wrapped.exe
 check "pack exits 0" "$pack" "$installer" -o "$out"
-check "pefile: checksum right, sections on 4 KiB" pe_check "$out"
+check "pefile: checksum right, resources on 4 KiB" pe_check "$out"
 list=$(wrestool -l "$out")
 for item in "--type=10 --name='RES_INSTALLER_NAME'" "--type=10 --name='RES_INSTALLER_PACKAGE'" \
   "--type=14 --name='MAINICON'" "--type=3 --name=1 " "--type=3 --name=2 " "--type=3 --name=3 " \
@@ -81,7 +83,7 @@ pe_kind() {  # pe_kind FILE -> PE32 or PE32+
 if [ -f "$other_template" ]; then
   kind=$(pe_kind "$other_template")
   check "pack into the $kind template" "$pack" "$installer" -o "$work/other.exe" --template "$other_template"
-  check "$kind: checksum right, sections on 4 KiB" pe_check "$work/other.exe"
+  check "$kind: checksum right, resources on 4 KiB" pe_check "$work/other.exe"
   check "$kind: still $kind" test "$(pe_kind "$work/other.exe")" = "$kind"
   check "$kind: payload unchanged" cmp -s <(resource "$work/other.exe" 10 RES_INSTALLER_PACKAGE) "$installer"
   check "$kind: icon group became MAINICON" \
