@@ -74,7 +74,9 @@ DWORD RunWizard(uInstaller::TInstallPlan& APlan) {
   application.MainFormOnTaskbar = true;
   bool asked = true;
   try {
+    uInstaller::LogStartupStep(L"units started");
     new ufmMain::TfmMain(&application, APlan);  // the application owns its main form
+    uInstaller::LogStartupStep(L"main form made");
     application.Run();
   } catch (...) {
     // A wizard that could not run has not asked the user: install nothing.

@@ -408,6 +408,17 @@ DWORD Installer::Run(const TInstallPlan& APlan) {
   return result;
 }
 
+void LogStartupStep(const wchar_t* AStep) {
+  if (!FLog || !Log().IsActive(ilInfo)) return;
+  FILETIME created, exited, kernel, user, now;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return;
+  GetSystemTimeAsFileTime(&now);
+  auto ticks = [](const FILETIME& ATime) { return uint64_t(ATime.dwHighDateTime) << 32 | ATime.dwLowDateTime; };
+  const uint64_t ms = ticks(now) > ticks(created) ? (ticks(now) - ticks(created)) / 10000 : 0;
+  Log().WriteLog(ilInfo, Format(L"Start-up: %s, %u ms after the process began", {std::wstring(AStep), ms}),
+                 TLogOwner(L"Start-up"));
+}
+
 void Start() {
   delete std::exchange(FLog, TDebugLog<TInstallerLogLevel>::CreateProgramLog());
   if (Log().IsActive(ilInfo)) Log().WriteLog(ilInfo, L"Started: " + std::wstring(GetCommandLineW()), LogOwner);

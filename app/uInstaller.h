@@ -20,6 +20,9 @@ enum class TInstallerLogLevel { ilNone, ilError, ilWarning, ilInfo };
 constexpr TInstallerLogLevel LastLogLevel(TInstallerLogLevel) { return TInstallerLogLevel::ilInfo; }
 // The wrapper's own records go to the program's log (off without -debug).
 Velqora::Debug::TDebugLog<TInstallerLogLevel>& Log();
+// A record of the start-up trace: AStep and the milliseconds since the
+// process began (the wizard's steps up to its first paint).
+void LogStartupStep(const wchar_t* AStep);
 
 // What the installer phase does: the wizard records what the user agreed
 // to and where the partner installer comes from; Installer::Run acts on it.

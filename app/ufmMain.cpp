@@ -100,6 +100,7 @@ void TfmMain::WndProc(TMessage& AMessage) {
   if (AMessage.Msg == WM_SYSCOLORCHANGE || AMessage.Msg == WM_SETTINGCHANGE || AMessage.Msg == WM_THEMECHANGED)
     ApplyColours();
   TForm::WndProc(AMessage);
+  if (AMessage.Msg == WM_PAINT && !std::exchange(FPainted, true)) uInstaller::LogStartupStep(L"first paint");
 }
 
 void TfmMain::FormDestroy(TComponent*) { SetCurrentPage(TWrapperPages::wpNone); }

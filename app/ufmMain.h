@@ -60,6 +60,7 @@ private:
   Gui::TForm* FCurrentPageForm = nullptr;
   Gui::TPanel* FCurrentPagePanel = nullptr;
   DWORD FOfferShownAt = 0;  // tick count when the offer page was drawn
+  bool FPainted = false;  // the start-up trace records the first paint
 };
 
 }  // namespace ufmMain

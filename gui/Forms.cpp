@@ -1,5 +1,7 @@
 #include "Forms.h"
 
+#include <objbase.h>
+
 #include <utility>
 
 #include "Controls.WindowProc.h"
@@ -207,7 +209,11 @@ void ShowFocusCues(TWinControl& AControl) {
 }
 }  // namespace
 
-TApplication::TApplication() : TComponent(nullptr) {
+// The GUI thread is a single-threaded COM apartment for the application's
+// life: the pictures' decoder and the objects screen readers ask for live
+// there, and COM is not set up and torn down again for each picture.
+TApplication::TApplication()
+    : TComponent(nullptr), FInApartment(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
   Application = this;
   SetErrorSink(QueueException);
   std::wstring name = Velqora::ProgramPath();
@@ -224,6 +230,7 @@ TApplication::~TApplication() {
     SetErrorSink(nullptr);
     QueuedException = nullptr;  // not for another application's loop
   }
+  if (FInApartment) CoUninitialize();
 }
 
 void TApplication::SetMainForm(TForm* AForm) {

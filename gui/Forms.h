@@ -117,6 +117,7 @@ public:
 private:
   bool ProcessMessage(MSG& AMsg);
   bool IsKeyMessage(MSG& AMsg);
+  bool FInApartment;  // the constructor entered one
   TForm* FMainForm = nullptr;
   bool FTerminated = false;
   std::wstring FTitle;
