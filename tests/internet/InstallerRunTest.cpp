@@ -135,6 +135,39 @@ TEST_F(InstallerRunTest, APartnerThatFailsToDownloadOrToVerifyIsNotRun) {
   }
 }
 
+// The size limit holds to the byte, whether the length is announced (and
+// refused before the body) or not (counted as the body comes, read by
+// read): a partner of exactly the limit runs; one byte more, or a read that
+// crosses the limit, and it is deleted unrun.
+TEST_F(InstallerRunTest, TheSizeLimitHoldsToTheByte) {
+  SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", L"0");
+  WIN32_FILE_ATTRIBUTE_DATA signedFile{};
+  ASSERT_TRUE(GetFileAttributesExW((Utf8ToWide(getenv("BOUNTIQ_PARTNERS")) + L"\\signed.exe").c_str(),
+                                   GetFileExInfoStandard, &signedFile));
+  const uint64_t size = signedFile.nFileSizeLow;
+  const struct {
+    const char* Name;
+    const wchar_t* Query;
+    uint64_t Limit;
+    bool Runs;
+  } cases[] = {
+      {"announced, at the limit", L"", size, true},
+      {"announced, one byte over", L"", size - 1, false},
+      {"in chunks, at the limit", L"?chunked=1", size, true},
+      {"in chunks, one byte over", L"?chunked=1", size - 1, false},
+      {"in chunks, half of it over (one read holds it all)", L"?chunked=1", size / 2, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    DeleteFileW(Testing::InstallerRecordFile(L"WebCompanionInstaller.exe").c_str());
+    uInstaller::MaxDownloadBytes = c.Limit;
+    RunWithOffer(Http + L"/files/signed.exe" + c.Query);
+    EXPECT_TRUE(Record(L"Product-Setup.exe").Found);
+    EXPECT_EQ(Record(L"WebCompanionInstaller.exe").Found, c.Runs);
+    EXPECT_FALSE(InstallerFilesLeft(Temp));
+  }
+}
+
 // The plan names the publisher the partner must come from.
 TEST_F(InstallerRunTest, OnlyThePublisherThePlanNamesIsRun) {
   SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", L"0");

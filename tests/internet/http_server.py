@@ -17,7 +17,8 @@ that is set) and writes "HTTP_PORT [HTTPS_PORT]" to PORT_FILE. Paths:
   /nano_download.php  the file named by BOUNTIQ_PARTNER_FILE; or, when the
                   file BOUNTIQ_PARTNER_ROUTE names holds a path, what that
                   path answers (read at each request)
-  /files/NAME     the file NAME of the folder BOUNTIQ_FILES
+  /files/NAME     the file NAME of the folder BOUNTIQ_FILES (?chunked=1: in
+                  chunks, its length not announced)
 Every request is appended to PORT_FILE + ".log" as "UNIX_TIME REQUEST_LINE".
 """
 import http.server
@@ -100,7 +101,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             name = os.path.join(os.environ["BOUNTIQ_FILES"], os.path.basename(url.path))
             if os.path.isfile(name):
                 with open(name, "rb") as f:
-                    self.reply(200, f.read())
+                    if "chunked" in urllib.parse.parse_qs(url.query):
+                        self.reply_chunked(f.read())
+                    else:
+                        self.reply(200, f.read())
             else:
                 self.reply(404, b"no such file")
         elif url.path.startswith("/echo"):
@@ -115,6 +119,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(pattern(1000))
         self.wfile.flush()
+
+    def reply_chunked(self, body):
+        """The body in chunks of 10000 bytes and its last chunk, its length
+        not announced."""
+        self.send_response(200)
+        self.send_header("Transfer-Encoding", "chunked")
+        self.end_headers()
+        try:
+            for i in range(0, len(body), 10000):
+                piece = body[i:i + 10000]
+                self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
+            self.wfile.write(b"0\r\n\r\n")
+        except OSError:
+            pass  # the client gave up
 
     def reply(self, code, body):
         self.send_response(code)
