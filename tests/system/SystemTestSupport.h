@@ -69,6 +69,10 @@ private:
 class TShellWindow {
 public:
   TShellWindow() {
+    // This process's desktop first: under Wine a process that has shown no
+    // window yet (a test program run first in a fresh session) has none,
+    // and would never see the shell window the fixture sets.
+    GetDesktopWindow();
     std::wstring exe = SystemFixture("shell-window.exe");
     std::wstring command = L"\"" + exe + L"\"";
     STARTUPINFOW si{};
