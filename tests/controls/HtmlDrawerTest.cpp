@@ -214,6 +214,26 @@ TEST_F(HtmlDrawerTest, AlignmentAndLayoutPlaceTheText) {
   }
 }
 
+// Only what is shown of a link reacts: the end a display cuts off at its
+// side, and a line it hides below, are not hot.
+TEST_F(HtmlDrawerTest, OnlyTheShownPartOfALinkIsHot) {
+  const THTMLRect narrow{0, 0, Width(u"ab"), 1000};
+  Lay(u"<a href=\"x\">abcdefgh</a>", narrow);
+  const TAxHTMLDrawerItem& cut = Item(0, 0);
+  ASSERT_GT(cut.ItemRect().Right, narrow.Right + 2) << "the link runs on past the display";
+  const int32_t middle = cut.ItemRect().Top + cut.ItemRect().Height() / 2;
+  EXPECT_EQ(Drawer.GetLinkIDByPoint({narrow.Left + 1, middle}), 1);
+  EXPECT_EQ(Drawer.GetLinkIDByPoint({narrow.Right + 1, middle}), -1);
+
+  Drawer.SetLayout(TTextLayout::vbaTop);
+  Drawer.SetEllipsisPosition(TAxEllipsisPosition::epEndEllipsis);
+  Lay(u"one<br><a href=\"x\">two</a>", {0, 0, 1000, LineHeight()});
+  const TAxHTMLDrawerItem& hidden = Item(1, 0);
+  ASSERT_FALSE(hidden.IsVisible());
+  const THTMLRect& r = hidden.ItemRect();
+  EXPECT_EQ(Drawer.GetLinkIDByPoint({r.Left + 1, r.Top + r.Height() / 2}), -1);
+}
+
 TEST_F(HtmlDrawerTest, EmptyAndBlankCaptions) {
   Lay(u"", {0, 0, 100, 100});
   EXPECT_TRUE(Drawer.Items().empty());
