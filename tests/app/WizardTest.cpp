@@ -539,6 +539,35 @@ TEST_F(WizardTest, OfferTextsTallerThanTheBoxEndInAnEllipsisAboveWholeTerms) {
   }
 }
 
+// Texts 1 to 15 pixels too tall for the box with its bottom margin: the box
+// gives up its margin and the terms stay whole, nothing is cut.
+TEST_F(WizardTest, OfferTextsJustTooTallForTheMarginTakeItWhole) {
+  TfmMain* form = Open(true);
+  auto page = ShowOfferPage(*form);
+  ASSERT_NE(page, nullptr);
+  Project::VCL::TLabel* const first = page->lbSeeBelow;
+  Project::VCL::TLabel* const terms = page->lbPrivacyPolicy;
+  const Gui::TMargins margins = first->GetMargins();
+  page->FitTexts();
+  // The room left below the terms when the texts fit with the margin.
+  const int slack =
+      page->Panel1->GetClientHeight() - (terms->GetTop() + terms->GetHeight() + terms->GetMargins().Bottom);
+  ASSERT_GE(slack, 0);
+  for (int over : {1, 8, 15}) {
+    SCOPED_TRACE(testing::Message() << over << " px too tall");
+    first->SetMargins(margins.Left, margins.Top + slack + over, margins.Right, margins.Bottom);
+    page->FitTexts();
+    EXPECT_EQ(page->Panel1->GetTop() + page->Panel1->GetHeight(), 330);
+    EXPECT_LE(terms->GetTop() + terms->GetHeight(), page->Panel1->GetClientHeight());
+    EXPECT_FALSE(terms->IsCaptionCutting());
+    for (auto label : {page->lbSeeBelowInfo, page->lbSeeBelowItem1, page->lbSeeBelowItem2, page->lbLearnMore})
+      EXPECT_FALSE(label->IsCaptionCutting());
+  }
+  first->SetMargins(margins.Left, margins.Top, margins.Right, margins.Bottom);
+  page->FitTexts();
+  EXPECT_EQ(page->Panel1->GetTop() + page->Panel1->GetHeight(), 330 - 15);
+}
+
 // The heading is never cut off silently: the longest one the page has
 // (the Search Companion's) wraps in its strip, which grows for it; one too
 // long even for three lines ends in an ellipsis. The box below moves down
