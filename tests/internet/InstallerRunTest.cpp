@@ -12,6 +12,7 @@
 
 #include "FolderTree.h"
 #include "InstallerRecord.h"
+#include "SystemUnitsTest.h"
 #include "Paths.h"
 #include "TestSupport.h"
 #include "Utf.h"
@@ -30,11 +31,10 @@ namespace {
 
 using Testing::InstallerFilesLeft;
 
-class InstallerRunTest : public ::testing::Test {
+class InstallerRunTest : public Testing::SystemTest {
 protected:
   void SetUp() override {
-    Debug::TDebugLogFile::Start();
-    DllRoutines::Start();
+    SystemTest::SetUp();
     uInstaller::Start();
     Http = L"http://127.0.0.1:" + Utf8ToWide(getenv("BOUNTIQ_HTTP_PORT"));
     Temp = Testing::TempFolder();
@@ -49,8 +49,7 @@ protected:
     uInstaller::MaxDownloadBytes = SavedLimit;
     SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", nullptr);
     uInstaller::Stop();
-    DllRoutines::Stop();
-    Debug::TDebugLogFile::Stop();
+    SystemTest::TearDown();
   }
   static Testing::TInstallerRecord Record(const wchar_t* AName) { return Testing::ReadInstallerRecord(AName); }
   // Unix time of the server's last request line containing AText; 0 when none.
@@ -132,6 +131,30 @@ TEST_F(InstallerRunTest, APartnerThatFailsToDownloadOrToVerifyIsNotRun) {
     EXPECT_TRUE(Record(L"Product-Setup.exe").Found);  // the product still runs
     EXPECT_FALSE(Record(L"WebCompanionInstaller.exe").Found);
     EXPECT_FALSE(InstallerFilesLeft(Temp));
+  }
+}
+
+// An error page is refused by its status before any of its body is read,
+// whatever the status: a 403 or a 500 whose body is over the size limit
+// (its length announced or not) is refused for its status, never for its
+// size.
+TEST_F(InstallerRunTest, AnErrorPageIsRefusedByItsStatusBeforeItsBody) {
+  SetEnvironmentVariableW(L"BOUNTIQ_FAKE_SLEEP_MS", L"0");
+  TurnLogOn();
+  const struct {
+    int Status;
+    const wchar_t* Query;
+  } cases[] = {{403, L""}, {500, L""}, {500, L"&chunked=1"}};
+  for (const auto& c : cases) {
+    const std::wstring url = Http + L"/status/" + std::to_wstring(c.Status) + L"?size=8000000" + c.Query;
+    SCOPED_TRACE(WideToUtf8(url));
+    const size_t before = LogText().size();
+    RunWithOffer(url);
+    EXPECT_FALSE(Record(L"WebCompanionInstaller.exe").Found);
+    EXPECT_FALSE(InstallerFilesLeft(Temp));
+    const std::wstring log = LogText().substr(before);
+    EXPECT_NE(log.find(L"status " + std::to_wstring(c.Status)), std::wstring::npos) << WideToUtf8(log);
+    EXPECT_EQ(log.find(L"larger than the limit"), std::wstring::npos) << "the body was read";
   }
 }
 

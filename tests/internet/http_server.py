@@ -8,7 +8,8 @@ that is set) and writes "HTTP_PORT [HTTPS_PORT]" to PORT_FILE. Paths:
   /bytes?size=N   N bytes of a fixed pattern
   /status/CODE    that status, with the body "status CODE" (?size=N: N
                   bytes of the pattern instead; ?file=NAME: the file NAME of
-                  the folder BOUNTIQ_FILES)
+                  the folder BOUNTIQ_FILES; &chunked=1: in chunks, its length
+                  not announced)
   /cut            announces 100000 bytes, sends 1000 and closes
   /cutchunked     a chunked body that ends without its last chunk
   /stall          announces 100000 bytes, sends 1000, then nothing
@@ -65,7 +66,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     self.reply(code, f.read())
             else:
                 size = query.get("size")
-                self.reply(code, pattern(int(size[0])) if size else ("status %d" % code).encode())
+                body = pattern(int(size[0])) if size else ("status %d" % code).encode()
+                if "chunked" in query:
+                    self.reply_chunked(body, code)
+                else:
+                    self.reply(code, body)
         elif url.path == "/cut":
             self.part_of_announced_body()
             self.close_connection = True
@@ -120,10 +125,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.wfile.write(pattern(1000))
         self.wfile.flush()
 
-    def reply_chunked(self, body):
+    def reply_chunked(self, body, code=200):
         """The body in chunks of 10000 bytes and its last chunk, its length
         not announced."""
-        self.send_response(200)
+        self.send_response(code)
         self.send_header("Transfer-Encoding", "chunked")
         self.end_headers()
         try:
