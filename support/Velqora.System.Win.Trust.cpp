@@ -242,7 +242,8 @@ std::optional<DWORD> PolicyRefusal(LPCSTR APolicy, PCCERT_CHAIN_CONTEXT AChain) 
   para.dwFlags = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
   CERT_CHAIN_POLICY_STATUS status{};
   status.cbSize = sizeof(status);
-  if (CertVerifyCertificateChainPolicy.Get()(APolicy, AChain, &para, &status) && status.dwError == 0) return {};
+  const TChainPolicyCheck check = ChainPolicyCheck ? ChainPolicyCheck : CertVerifyCertificateChainPolicy.Get();
+  if (check(APolicy, AChain, &para, &status) && status.dwError == 0) return {};
   return status.dwError;
 }
 
@@ -481,6 +482,8 @@ std::optional<TTimeStampInfo> ReadTimeStampInfo(const BYTE* AData, size_t ASize)
   result.HashedMessage = std::move(read->HashedMessage);
   return result;
 }
+
+TChainPolicyCheck ChainPolicyCheck = nullptr;
 
 void VerifySignedFile(const std::wstring& AFileName, HANDLE AFile, const TPublisher& APublisher) {
   auto verify = WinVerifyTrust.Get();

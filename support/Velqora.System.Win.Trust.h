@@ -57,6 +57,13 @@ using TUniqueVerifyState = TUniqueHandle<HANDLE, ReleaseVerifyState>;
 // crypt32 cannot be bound.
 void VerifySignedFile(const std::wstring& AFileName, HANDLE AFile, const TPublisher& APublisher);
 
+// The chain policy check VerifySignedFile asks (none: the system's
+// CertVerifyCertificateChainPolicy). A test puts its own in to see the
+// chain's trust status and the policy's verdict each refuse on their own.
+using TChainPolicyCheck = BOOL(WINAPI*)(LPCSTR, PCCERT_CHAIN_CONTEXT, PCERT_CHAIN_POLICY_PARA,
+                                        PCERT_CHAIN_POLICY_STATUS);
+extern TChainPolicyCheck ChainPolicyCheck;
+
 // What the check reads of an RFC 3161 time stamp's content (TSTInfo): the
 // digest it stamps, the object identifier of that digest's algorithm, and
 // the time it vouches for (to the second).

@@ -13,6 +13,7 @@
 
 #include "TestSupport.h"
 #include "TrustedRoot.h"
+#include "UniqueHandle.h"
 #include "Utf.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
@@ -109,6 +110,56 @@ TEST_F(TrustTest, OnlyAProperlySignedProgramOfThePublisherPasses) {
     // Why, for the record: which check caught which stamp.
     if (!anyRefusal.empty())
       std::printf("      %s\n", WideToUtf8(anyRefusal.substr(anyRefusal.find(L": ") + 2)).c_str());
+  }
+}
+
+// Stand-ins for the system's chain policy: one that finds nothing wrong
+// with any chain, one that refuses every chain (answering, as the system
+// does, TRUE with the error in the status).
+BOOL WINAPI AcceptingPolicy(LPCSTR, PCCERT_CHAIN_CONTEXT, PCERT_CHAIN_POLICY_PARA, PCERT_CHAIN_POLICY_STATUS AStatus) {
+  AStatus->dwError = 0;
+  return TRUE;
+}
+BOOL WINAPI RefusingPolicy(LPCSTR, PCCERT_CHAIN_CONTEXT, PCERT_CHAIN_POLICY_PARA, PCERT_CHAIN_POLICY_STATUS AStatus) {
+  AStatus->dwError = DWORD(CERT_E_UNTRUSTEDROOT);
+  return TRUE;
+}
+
+// The chain's trust status and the policy's verdict each refuse on their
+// own: an expired signer without a time stamp (revocation offline, as it is
+// here) is refused by the chain's status though the policy accepts it, and
+// a properly signed program is refused when the policy says so.
+TEST_F(TrustTest, TheChainsStatusAndThePolicyEachRefuseOnTheirOwn) {
+  auto restore = ScopeExit([] { ChainPolicyCheck = nullptr; });
+  const struct {
+    const char* Name;
+    TChainPolicyCheck Policy;
+    const wchar_t* File;
+    const wchar_t* Refusal;  // none: accepted
+  } cases[] = {
+      {"a policy that accepts everything, a proper signature", AcceptingPolicy, L"signed.exe", nullptr},
+      {"a policy that accepts everything, an expired signer", AcceptingPolicy, L"expired.exe",
+       L"the certificate chain has errors"},
+      {"a policy that refuses, a proper signature", RefusingPolicy, L"signed.exe",
+       L"the Authenticode policy refused the chain with 0x800B0109"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ChainPolicyCheck = c.Policy;
+    const std::wstring file = Testing::SignedPartners() + L"\\" + c.File;
+    Velqora::TUniqueFileHandle handle(
+        CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(handle);
+    std::wstring refusal;
+    try {
+      VerifySignedFile(file, handle.Get(), TPublisher{});
+    } catch (const EUntrustedFile& e) {
+      refusal = e.Message();
+    }
+    if (!c.Refusal)
+      EXPECT_TRUE(refusal.empty()) << WideToUtf8(refusal);
+    else
+      EXPECT_NE(refusal.find(c.Refusal), std::wstring::npos) << WideToUtf8(refusal);
   }
 }
 
