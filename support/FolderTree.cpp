@@ -81,6 +81,7 @@ TUniqueFileHandle CreateRelative(HANDLE AFolder, std::wstring_view AName, ACCESS
 }
 
 DWORD Attributes(HANDLE AFile) {
+  if (AttributesQuery) return AttributesQuery(AFile);
   BY_HANDLE_FILE_INFORMATION info;
   return GetFileInformationByHandle(AFile, &info) ? info.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
 }
@@ -151,6 +152,8 @@ bool DeleteEntry(HANDLE AFolder, const TEntry& AEntry, int ADepth, const TFileId
 }
 
 }  // namespace
+
+TAttributesQuery AttributesQuery = nullptr;
 
 TFileIdentity FileIdentity(HANDLE AFile) {
   BY_HANDLE_FILE_INFORMATION info;

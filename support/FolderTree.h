@@ -44,6 +44,11 @@ TUniqueFileHandle CreateFileIn(HANDLE AFolder, std::wstring_view AName, ACCESS_M
 // An existing file AName inside AFolder; a link is opened as itself, never
 // followed, and refused (ERROR_CANT_ACCESS_FILE). Raises the system error.
 TUniqueFileHandle OpenFileIn(HANDLE AFolder, std::wstring_view AName, ACCESS_MASK AAccess, DWORD AShare);
+// How the attributes of an opened file are read (none: the system's). A
+// test answers "reparse point" to see a link refused where the system
+// makes none (Wine).
+using TAttributesQuery = DWORD (*)(HANDLE AFile);
+extern TAttributesQuery AttributesQuery;
 // Deletes the file AName inside AFolder when it is AExpected, or a link of
 // that name (the link itself, never what it points to). Answers whether
 // it went.
