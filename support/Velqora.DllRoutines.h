@@ -1,6 +1,9 @@
 // Run-time binding of system functions through a reference-counted library
-// registry: functions that older Windows versions may lack are not imported
-// but bound by name (or ordinal) when called.
+// registry. A library that is no KnownDLL is not imported: the loader would
+// look for it beside the program first, where a planted copy could wait (a
+// downloaded wrapper sits in the Downloads folder). It is loaded from the
+// system folder when first needed and its functions bound by name (or
+// ordinal); so are functions that older Windows versions lack.
 #pragma once
 
 #include <windows.h>

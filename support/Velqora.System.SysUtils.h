@@ -14,8 +14,7 @@
 #include <variant>
 #include <vector>
 
-// The GUI layer finds the UTF conversions here until it includes Utf.h
-// itself.
+// The UTF conversions come with the formatting: callers of one use the other.
 #include "Utf.h"
 
 namespace Velqora {
