@@ -50,6 +50,14 @@ public:
   // Gives up ownership without releasing.
   T Release() noexcept { return std::exchange(FHandle, Invalid()); }
 
+  // Releases the held handle and lends the storage to a call that makes a
+  // handle through an out-parameter (and writes none or this owner's "no
+  // handle" when it fails): OpenProcessToken(process, access, token.Put()).
+  T* Put() noexcept {
+    Reset();
+    return &FHandle;
+  }
+
   // Releases the held handle (keeping the caller's last error intact) and
   // takes AHandle.
   void Reset(T AHandle = Invalid()) noexcept {

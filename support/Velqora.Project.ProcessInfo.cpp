@@ -48,9 +48,8 @@ bool ProcessInfo::IsWow64Process() { return Wow64; }
 bool ProcessInfo::IsUserAdmin() { return Winapi::SetupApi::IsUserAdmin() != FALSE; }
 
 bool ProcessInfo::IsElevated() {
-  HANDLE raw = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
-  TUniqueKernelHandle token(raw);
+  TUniqueKernelHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put())) return false;
   try {
     std::vector<BYTE> info = Winapi::AdvApi32::QueryTokenInformation(token.Get(), TokenElevation);
     return info.size() >= sizeof(TOKEN_ELEVATION) &&
@@ -70,17 +69,15 @@ std::wstring ProcessInfo::UserName() {
 std::wstring ProcessInfo::UserSID() {
   TUniqueKernelHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | READ_CONTROL, FALSE, GetCurrentProcessId()));
   if (!process) ThrowLastOSError();
-  HANDLE raw = nullptr;
-  if (!OpenProcessToken(process.Get(), TOKEN_QUERY, &raw)) ThrowLastOSError();
-  TUniqueKernelHandle token(raw);
+  TUniqueKernelHandle token;
+  if (!OpenProcessToken(process.Get(), TOKEN_QUERY, token.Put())) ThrowLastOSError();
   std::vector<BYTE> info = Winapi::AdvApi32::QueryTokenInformation(token.Get(), TokenUser);
   return Winapi::AdvApi32::ConvertSidToStringSid(reinterpret_cast<const TOKEN_USER*>(info.data())->User.Sid);
 }
 
 bool ProcessInfo::EnablePrivilegie(const std::wstring& AName) {
-  HANDLE raw = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw)) return false;
-  TUniqueKernelHandle token(raw);
+  TUniqueKernelHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.Put())) return false;
   TOKEN_PRIVILEGES privileges{};
   privileges.PrivilegeCount = 1;
   privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
@@ -176,13 +173,11 @@ void ProcessInfo::CreateProcessAsLUAUser(const std::wstring& ACmd, const std::ws
 
 void ProcessInfo::CreateProcessFromProcess(HANDLE AProcess, const std::wstring& ACmd, const std::wstring& AParam,
                                            PROCESS_INFORMATION& AProcInfo) {
-  HANDLE raw = nullptr;
-  if (!OpenProcessToken(AProcess, TOKEN_ALL_ACCESS, &raw)) ThrowLastOSError();
-  TUniqueKernelHandle token(raw);
-  raw = nullptr;
-  if (!DuplicateTokenEx(token.Get(), TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary, &raw))
+  TUniqueKernelHandle token, duplicate;
+  if (!OpenProcessToken(AProcess, TOKEN_ALL_ACCESS, token.Put())) ThrowLastOSError();
+  if (!DuplicateTokenEx(token.Get(), TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary,
+                        duplicate.Put()))
     ThrowLastOSError();
-  TUniqueKernelHandle duplicate(raw);
   CreateProcessWithToken(duplicate.Get(), ACmd, AParam, AProcInfo);
 }
 
