@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "ScopeExit.h"
 #include "Velqora.System.SysUtils.Text.h"
 
 namespace Project::VCL {
@@ -12,15 +13,6 @@ namespace {
 
 constexpr char16_t EllipsisText[] = u"\u2026";
 constexpr char16_t DividerText[] = u" | ";
-
-// Runs on clean-up paths whatever passes (the drawer's flags and canvas).
-template <typename F>
-struct TFinally {
-  F Action;
-  ~TFinally() { Action(); }
-};
-template <typename F>
-TFinally(F) -> TFinally<F>;
 
 constexpr bool IsBlank(char16_t AChar) { return AChar <= u' '; }
 
@@ -232,13 +224,13 @@ void TAxHTMLDrawer::SetLineSpaces(int32_t AValue) {
 
 void TAxHTMLDrawer::Update(IHTMLCanvas& ACanvas, const THTMLRect& ARect) {
   FCanvas = &ACanvas;
-  TFinally detach{[this] { FCanvas = nullptr; }};
+  Velqora::TScopeExit detach([this] { FCanvas = nullptr; });
   Prepare(ARect);
 }
 
 void TAxHTMLDrawer::Draw(IHTMLCanvas& ACanvas, const THTMLRect& ARect, const THTMLRect& AClipRect) {
   FCanvas = &ACanvas;
-  TFinally detach{[this] { FCanvas = nullptr; }};
+  Velqora::TScopeExit detach([this] { FCanvas = nullptr; });
   Prepare(ARect);
   for (const auto& line : FItems)
     for (const auto& item : line) {
@@ -253,13 +245,13 @@ void TAxHTMLDrawer::Draw(IHTMLCanvas& ACanvas, const THTMLRect& ARect, const THT
 void TAxHTMLDrawer::Prepare(const THTMLRect& ARect) {
   CheckParams(ARect);
   if (FIsNeedReparseText) {
-    TFinally done{[this] { FIsNeedReparseText = false; }};
+    Velqora::TScopeExit done([this] { FIsNeedReparseText = false; });
     Parse();
     OverLinkID = PressLinkID = FocusedLinkID = -1;
     BuildVisibleText();
   }
   if (FIsNeedRecalcParam) {
-    TFinally done{[this] { FIsNeedRecalcParam = false; }};
+    Velqora::TScopeExit done([this] { FIsNeedRecalcParam = false; });
     FItems.clear();
     BuildItems();
     LayoutItems();
@@ -313,7 +305,7 @@ void TAxHTMLDrawer::Parse() {
 
 bool TAxHTMLDrawer::HyperlinksExists() {
   if (FIsNeedReparseText) {
-    TFinally done{[this] { FIsNeedReparseText = false; }};
+    Velqora::TScopeExit done([this] { FIsNeedReparseText = false; });
     Parse();
     BuildVisibleText();
     FIsNeedRecalcParam = true;
@@ -677,7 +669,7 @@ THTMLStringView TAxHTMLDrawer::ShownPart(const TAxHTMLDrawerItemText& AItem) {
 
 THTMLString TAxHTMLDrawer::ShownText(IHTMLCanvas& ACanvas) {
   FCanvas = &ACanvas;
-  TFinally detach{[this] { FCanvas = nullptr; }};
+  Velqora::TScopeExit detach([this] { FCanvas = nullptr; });
   THTMLString text;
   bool blank = false;  // a blank the layout took away lies before the next piece
   for (const auto& line : FItems)

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "ScopeExit.h"
+
 namespace Velqora {
 
 // A handle that is used but not owned (a stock object, the program's own
@@ -127,34 +129,17 @@ using TBorrowedWindow = TBorrowedHandle<HWND>;
 using TBorrowedModule = TBorrowedHandle<HMODULE>;
 using TBorrowedIcon = TBorrowedHandle<HICON>;
 
-// Runs AAction when the scope ends, by leaving it or by an exception, unless
-// Release was called first; the caller's last error stays as it was. The
-// action must not raise. In place of a catch-all that cleans up and raises
-// again.
-template <typename F>
-class TScopeExit {
-public:
-  explicit TScopeExit(F AAction) noexcept : FAction(std::move(AAction)) {}
-  ~TScopeExit() {
-    if (!FActive) return;
-    DWORD error = GetLastError();
-    FAction();
-    SetLastError(error);
-  }
-  TScopeExit(const TScopeExit&) = delete;
-  TScopeExit& operator=(const TScopeExit&) = delete;
-  // The action will not run.
-  void Release() noexcept { FActive = false; }
-
-private:
-  F FAction;
-  bool FActive = true;
-};
-
+// A TScopeExit (ScopeExit.h) whose action leaves the caller's last error as
+// it was:
 //   auto removeFile = ScopeExit([&] { DeleteFileW(name); });
 template <typename F>
-[[nodiscard]] TScopeExit<F> ScopeExit(F AAction) noexcept {
-  return TScopeExit<F>(std::move(AAction));
+[[nodiscard]] auto ScopeExit(F AAction) noexcept {
+  auto keepingError = [action = std::move(AAction)]() mutable {
+    DWORD error = GetLastError();
+    action();
+    SetLastError(error);
+  };
+  return TScopeExit<decltype(keepingError)>(std::move(keepingError));
 }
 
 // A device context borrowed from a window with GetDC; released to it.
