@@ -6,11 +6,14 @@
 # (build-x86_64/) and that build is the one tested and demonstrated
 # (scripts/arch.sh); BOUNTIQ_TEST_ARCH=i686|x86_64 forces one.
 JOBS ?= $(shell nproc)
-# "Testing the ARCH build in DIR/ (why)", once: the check runs a program.
+# "Testing the ARCH build in DIR/ (why)", once: the check runs a program,
+# so only for goals that build or test (not for clean).
+ifneq ($(if $(MAKECMDGOALS),$(filter-out clean,$(MAKECMDGOALS)),all),)
 ARCH_LINE := $(shell scripts/arch.sh --why)
 ARCH := $(word 3,$(ARCH_LINE))
 ifeq ($(ARCH),)
 $(error BOUNTIQ_TEST_ARCH is i686 or x86_64)
+endif
 endif
 export BOUNTIQ_TEST_ARCH := $(ARCH)
 BUILD := $(if $(filter x86_64,$(ARCH)),build-x86_64,build)
