@@ -21,6 +21,7 @@
 
 #include "Flags.h"
 #include "Graphics.h"
+#include "UtilityWindow.h"
 
 namespace Gui {
 
@@ -30,13 +31,9 @@ class TWinControl;
 
 using TNotifyEvent = std::function<void(TComponent* Sender)>;
 
-// A window message as a control's window procedure sees it.
-struct TMessage {
-  UINT Msg;
-  WPARAM WParam;
-  LPARAM LParam;
-  LRESULT Result;
-};
+// A window message as a control's window procedure sees it: the one
+// message record of the utility windows below the GUI layer too.
+using TMessage = Velqora::TWindowMessage;
 
 // Where an exception goes that a window procedure caught while no call of
 // ours waited for the message (one the message loop dispatched, or one the
