@@ -9,7 +9,6 @@
 #include "Project.VCL.Accessibility.h"
 #include "Project.VCL.Common.h"
 #include "Project.VCL.UIStateHelper.h"
-#include "UtilityWindow.h"
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.Project.ProcessInfo.h"
@@ -68,9 +67,6 @@ constexpr TUnit Units[] = {
 DWORD RunWizard(uInstaller::TInstallPlan& APlan) {
   Gui::TApplication application;
   application.Initialize();
-  // Errors in the support library's utility windows are reported like those
-  // of the GUI's own windows.
-  Velqora::SetWindowErrorHandler([](std::exception_ptr AError) noexcept { Gui::TApplication::QueueException(AError); });
   application.MainFormOnTaskbar = true;
   bool asked = true;
   try {

@@ -13,11 +13,9 @@ namespace Gui {
 
 namespace {
 // The GUI runs on one thread.
-TErrorSink ErrorSink = nullptr;
 TErrorScope* Innermost = nullptr;
 }  // namespace
 
-void SetErrorSink(TErrorSink ASink) { ErrorSink = ASink; }
 
 // ---- accessibility ----
 
@@ -31,14 +29,7 @@ void TWinControl::NotifyAccessible(DWORD AEvent, LONG AChild) const {
   if (FHandle) NotifyWinEvent(AEvent, FHandle, OBJID_CLIENT, AChild);
 }
 
-void ReportError(std::exception_ptr AError) noexcept {
-  if (!ErrorSink) return;
-  try {
-    ErrorSink(AError);
-  } catch (...) {
-    // A sink that fails has nowhere to report to.
-  }
-}
+void ReportError(std::exception_ptr AError) noexcept { Velqora::HandOnWindowError(std::move(AError)); }
 
 TErrorScope::TErrorScope(TRoute ARoute) noexcept : FRoute(ARoute), FOuter(std::exchange(Innermost, this)) {}
 

@@ -35,12 +35,11 @@ using TNotifyEvent = std::function<void(TComponent* Sender)>;
 // message record of the utility windows below the GUI layer too.
 using TMessage = Velqora::TWindowMessage;
 
-// Where an exception goes that a window procedure caught while no call of
-// ours waited for the message (one the message loop dispatched, or one the
-// system sent on its own): the application object installs its handler.
-// Without one such an exception is dropped.
-using TErrorSink = void (*)(std::exception_ptr AError);
-void SetErrorSink(TErrorSink ASink);
+// An exception a window procedure caught while no call of ours waited for
+// the message (one the message loop dispatched, or one the system sent on
+// its own) goes where the utility windows' errors go
+// (Velqora::SetWindowErrorHandler): the application object installs its
+// handler there.
 
 // Answers WM_GETOBJECT for a control's client area (OBJID_CLIENT) with what
 // LresultFromObject gave for the control's accessible object, or 0 to

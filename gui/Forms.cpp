@@ -201,6 +201,9 @@ void TForm::WndProc(TMessage& AMessage) {
 namespace {
 std::exception_ptr QueuedException;  // the GUI runs on one thread
 
+// Where the errors of every window procedure go while an application runs.
+void QueueWindowError(std::exception_ptr AError) noexcept { TApplication::QueueException(std::move(AError)); }
+
 // Asks AControl's top-level window to show focus cues.
 void ShowFocusCues(TWinControl& AControl) {
   HWND root = GetAncestor(AControl.GetHandle(), GA_ROOT);
@@ -215,7 +218,7 @@ void ShowFocusCues(TWinControl& AControl) {
 TApplication::TApplication()
     : TComponent(nullptr), FInApartment(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
   Application = this;
-  SetErrorSink(QueueException);
+  Velqora::SetWindowErrorHandler(QueueWindowError);
   std::wstring name = Velqora::ProgramPath();
   name.erase(0, name.find_last_of(L"\\/") + 1);
   if (auto dot = name.find_last_of(L'.'); dot != std::wstring::npos) name.erase(dot);
@@ -227,7 +230,7 @@ TApplication::~TApplication() {
   while (ComponentCount() > 0) delete GetComponent(ComponentCount() - 1);
   if (Application == this) {
     Application = nullptr;
-    SetErrorSink(nullptr);
+    Velqora::SetWindowErrorHandler(nullptr);
     QueuedException = nullptr;  // not for another application's loop
   }
   if (FInApartment) CoUninitialize();

@@ -32,20 +32,13 @@ public:
   THandedErrorsLock& operator=(const THandedErrorsLock&) = delete;
 };
 
-void HandOn(std::exception_ptr AError) noexcept {
-  if (WindowErrorHandler)
-    WindowErrorHandler(std::move(AError));
-  else if (!PendingWindowError)
-    PendingWindowError = std::move(AError);
-}
-
 void TakeHandedErrors() noexcept {
   std::vector<std::exception_ptr> errors;
   {
     THandedErrorsLock lock;
     errors.swap(HandedErrors);
   }
-  for (auto& error : errors) HandOn(std::move(error));
+  for (auto& error : errors) HandOnWindowError(std::move(error));
 }
 
 // Forwards each message to the procedure kept in the window's user data.
@@ -64,7 +57,7 @@ LRESULT CALLBACK ForwardingWindowProc(HWND AWnd, UINT AMsg, WPARAM AWParam, LPAR
     else
       DefaultWindowHandler(AWnd, message);
   } catch (...) {
-    HandOn(std::current_exception());
+    HandOnWindowError(std::current_exception());
   }
   return message.Result;
 }
@@ -107,6 +100,13 @@ void DefaultWindowHandler(HWND AWnd, TWindowMessage& AMessage) {
 }
 
 void SetWindowErrorHandler(TWindowErrorHandler AHandler) { WindowErrorHandler = AHandler; }
+
+void HandOnWindowError(std::exception_ptr AError) noexcept {
+  if (WindowErrorHandler)
+    WindowErrorHandler(std::move(AError));
+  else if (!PendingWindowError)
+    PendingWindowError = std::move(AError);
+}
 
 bool PostWindowError(HWND AWnd, std::exception_ptr AError) noexcept {
   if (!AError) return false;

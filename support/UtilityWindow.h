@@ -49,13 +49,15 @@ using TUniqueUtilityWindow = TUniqueHandle<HWND, detail::DeallocateUtilityWindow
 // Stores DefWindowProcW's answer to AMessage in AMessage.Result.
 void DefaultWindowHandler(HWND AWnd, TWindowMessage& AMessage);
 
-// Where an exception raised in a utility window's procedure goes: the
-// program sets its error reporting here (the GUI application's). Without a
-// handler the first such error is kept until RaisePendingWindowError raises
-// it again, after the call into the system has returned. Utility windows
-// live on the GUI thread.
+// Where an exception raised in a window procedure goes, a utility window's
+// or a control's of the GUI layer: the program sets its error reporting
+// here (the GUI application does). Without a handler the first such error
+// is kept until RaisePendingWindowError raises it again, after the call
+// into the system has returned. The windows live on the GUI thread.
 using TWindowErrorHandler = void (*)(std::exception_ptr AError) noexcept;
 void SetWindowErrorHandler(TWindowErrorHandler AHandler);
+// Hands an error a window procedure caught to the handler (or keeps it).
+void HandOnWindowError(std::exception_ptr AError) noexcept;
 // Raises the error kept from a utility window's procedure, if any, once.
 void RaisePendingWindowError();
 
