@@ -1,7 +1,5 @@
 #include "Forms.h"
 
-#include <objbase.h>
-
 #include <utility>
 
 #include "Controls.WindowProc.h"
@@ -215,8 +213,7 @@ void ShowFocusCues(TWinControl& AControl) {
 // The GUI thread is a single-threaded COM apartment for the application's
 // life: the pictures' decoder and the objects screen readers ask for live
 // there, and COM is not set up and torn down again for each picture.
-TApplication::TApplication()
-    : TComponent(nullptr), FInApartment(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+TApplication::TApplication() : TComponent(nullptr) {
   Application = this;
   Velqora::SetWindowErrorHandler(QueueWindowError);
   std::wstring name = Velqora::ProgramPath();
@@ -233,7 +230,6 @@ TApplication::~TApplication() {
     Velqora::SetWindowErrorHandler(nullptr);
     QueuedException = nullptr;  // not for another application's loop
   }
-  if (FInApartment) CoUninitialize();
 }
 
 void TApplication::SetMainForm(TForm* AForm) {

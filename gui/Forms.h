@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "ComObjects.h"
 #include "Controls.h"
 
 namespace Gui {
@@ -117,7 +118,8 @@ public:
 private:
   bool ProcessMessage(MSG& AMsg);
   bool IsKeyMessage(MSG& AMsg);
-  bool FInApartment;  // the constructor entered one
+  // Entered first and left last, after the forms have gone.
+  Velqora::TComApartment FApartment;
   TForm* FMainForm = nullptr;
   bool FTerminated = false;
   std::wstring FTitle;

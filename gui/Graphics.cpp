@@ -1,13 +1,14 @@
 #include "Graphics.h"
 
-#include <objbase.h>
 #include <wincodec.h>
 
 #include <cstring>
 
+#include "ComObjects.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
 
+using Velqora::TComRef;
 using Velqora::TSelectObject;
 
 namespace Gui {
@@ -305,42 +306,6 @@ namespace {
 const wchar_t* CodecLibrary = L"windowscodecs.dll";
 constexpr UINT CodecSdkVersion = 0x0236;  // the imaging component of Vista
 
-// One reference to a COM object, released when the holder goes.
-template <typename T>
-class TComRef {
-public:
-  TComRef() = default;
-  TComRef(const TComRef&) = delete;
-  TComRef& operator=(const TComRef&) = delete;
-  ~TComRef() {
-    if (FObject) FObject->Release();
-  }
-  T* operator->() const { return FObject; }
-  T* Get() const { return FObject; }
-  // For the out-parameter of a call that makes the object; the holder must
-  // be empty.
-  T** Put() { return &FObject; }
-
-private:
-  T* FObject = nullptr;
-};
-
-// The imaging component's objects live in a COM apartment: the calling
-// thread joins one for the decoding unless it is in one already (a thread of
-// the multi-threaded apartment answers RPC_E_CHANGED_MODE and stays there).
-class TApartment {
-public:
-  TApartment() noexcept : FEntered(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ~TApartment() {
-    if (FEntered) CoUninitialize();
-  }
-  TApartment(const TApartment&) = delete;
-  TApartment& operator=(const TApartment&) = delete;
-
-private:
-  bool FEntered;
-};
-
 [[noreturn]] void RaiseInvalidPicture(HRESULT AResult) {
   std::wstring text = Velqora::SysErrorMessage(DWORD(AResult));
   throw Velqora::ESystemError(Velqora::Format(L"Invalid PNG image (error %.8x)%s%s",
@@ -375,7 +340,8 @@ void SetPictureCodecLibrary(const wchar_t* AName) { CodecLibrary = AName ? AName
 void TBitmap32::LoadFromPNG(const void* AData, size_t ASize) {
   constexpr UINT limit = 16384;  // bounds memory for hostile sizes
   if (ASize > MAXDWORD) RaiseInvalidPicture(WINCODEC_ERR_BADIMAGE);
-  TApartment apartment;
+  // The imaging component's objects live in a COM apartment.
+  Velqora::TComApartment apartment;
   TComRef<IWICImagingFactory> factory;
   CreateImagingFactory(factory);
   TComRef<IWICStream> stream;

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "ComObjects.h"
+
 namespace Testing {
 
 // The import library's IID_IAccessible can resolve to a thunk: spelled out.
@@ -18,12 +20,7 @@ inline constexpr IID IIDAccessible{0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00
 
 // A single-threaded COM apartment for the scope (calls from other
 // processes arrive through the thread's messages).
-struct TComApartment {
-  TComApartment() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-  ~TComApartment() { CoUninitialize(); }
-  TComApartment(const TComApartment&) = delete;
-  TComApartment& operator=(const TComApartment&) = delete;
-};
+using Velqora::TComApartment;
 
 // One reference to an IAccessible.
 class TAccessibleRef {
