@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "Forms.h"
+#include "Graphics.h"
 #include "Paths.h"
 #include "Project.VCL.Accessibility.h"
 #include "Project.VCL.Common.h"
@@ -42,6 +43,8 @@ void RestrictDllSearch() {
   SetDllDirectoryW(L"");  // drops the current folder from the search
 }
 
+void StartPictureCache() { Gui::PictureCache::Start(GetModuleHandleW(nullptr)); }
+
 // Units with process-wide state, in dependency order; they stop in reverse.
 struct TUnit {
   void (*Start)();
@@ -54,6 +57,9 @@ constexpr TUnit Units[] = {
     {Velqora::ProcessInfo::Start, Velqora::ProcessInfo::Stop},
     // Its hidden window belongs to this thread, the GUI thread.
     {Velqora::Timer::Start, Velqora::Timer::Stop},
+    // Each picture decoded once (the decoder is bound from the system
+    // folder: after the search restriction).
+    {StartPictureCache, Gui::PictureCache::Stop},
     // The buttons' fades run on the timer service.
     {Project::VCL::TUIStateHelper::Start, Project::VCL::TUIStateHelper::Stop},
     {Project::VCL::VCLCommon::Start, Project::VCL::VCLCommon::Stop},

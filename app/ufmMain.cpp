@@ -69,10 +69,8 @@ TfmMain::~TfmMain() {
 }
 
 void TfmMain::FormCreate(TComponent*) {
-  // A wrapper packed without the offer runs no offer rule at all.
-  FIsOfferActive = !FPlan.NoOffer && OfferPredicate();
   FPlan.InstallAction = true;
-  FPlan.InstallOffer = FIsOfferActive;
+  FPlan.InstallOffer = false;  // until the offer rules are asked
   SetFont(VCLCommon::DefaultFont());
   ApplyColours();
   btnNext->Font().SetHeight(-13);
@@ -118,6 +116,10 @@ void TfmMain::btnNextClick(TComponent*) {
       SetCurrentPage(TWrapperPages::wpActionActive);
       break;
     case TWrapperPages::wpActionActive:
+      // The offer rules are asked here, once: they read the registry and
+      // the default browser, which the welcome page does not need.
+      FIsOfferActive = AskOfferRules();
+      FPlan.InstallOffer = FIsOfferActive;
       if (FIsOfferActive) {
         SetCurrentPage(TWrapperPages::wpGetOffer);
         // On screen now, not when the next paint comes round.
@@ -140,6 +142,19 @@ void TfmMain::btnNextClick(TComponent*) {
 void TfmMain::btnCancelClick(TComponent*) {
   FPlan.InstallOffer = false;
   CloseFromButton();
+}
+
+bool TfmMain::AskOfferRules() const {
+  // A wrapper packed without the offer runs no offer rule at all.
+  if (FPlan.NoOffer) return false;
+  try {
+    return OfferPredicate();
+  } catch (const std::exception& e) {
+    // Rules that cannot be read offer nothing; the product installs.
+    uInstaller::Log().LogError(uInstaller::TInstallerLogLevel::ilError, L"Offer rules", e,
+                               Velqora::Debug::TLogOwner(L"Wizard"));
+    return false;
+  }
 }
 
 bool TfmMain::IsConsentPress() const {

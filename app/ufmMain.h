@@ -32,7 +32,8 @@ public:
   // and whenever the system's colours or settings change.
   void ApplyColours();
 
-  // The offer predicate taken once at creation; tests may replace it.
+  // The offer rules, asked once when Next is pressed on the welcome page;
+  // tests may replace them.
   static bool (*OfferPredicate)();
   // "Agree and Install" accepts only a press that began at least this long
   // after the offer page was on screen: consent to what the user has seen.
@@ -51,6 +52,7 @@ private:
   void SetCurrentPage(TWrapperPages APage);
   void ShowPagePanel(Gui::TPanel* APanel);
   void CloseFromButton();
+  bool AskOfferRules() const;
   bool IsConsentPress() const;
 
   uInstaller::TInstallPlan& FPlan;

@@ -3,6 +3,8 @@
 #include <wincodec.h>
 
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "ComObjects.h"
 #include "Velqora.DllRoutines.h"
@@ -293,8 +295,10 @@ void TBitmap32::SetSize(int AWidth, int AHeight) {
 
 void TBitmap32::Assign(const TBitmap32& ASource) {
   if (&ASource == this) return;
-  SetSize(ASource.FWidth, ASource.FHeight);
-  if (FBits) std::memcpy(FBits, ASource.FBits, size_t(FWidth) * size_t(FHeight) * 4);
+  TBitmap32 copy;  // this bitmap keeps what it had if the copy fails
+  copy.SetSize(ASource.FWidth, ASource.FHeight);
+  if (copy.FBits) std::memcpy(copy.FBits, ASource.FBits, size_t(copy.FWidth) * size_t(copy.FHeight) * 4);
+  *this = std::move(copy);
 }
 
 namespace {
@@ -374,19 +378,52 @@ void TBitmap32::LoadFromPNG(const void* AData, size_t ASize) {
     auto mul = [a](uint32_t c) { return (c * a + 127) / 255; };
     result.FBits[i] = a << 24 | mul(p >> 16 & 0xFF) << 16 | mul(p >> 8 & 0xFF) << 8 | mul(p & 0xFF);
   }
-  FHandle = std::move(result.FHandle);
-  FBits = std::exchange(result.FBits, nullptr);
-  FWidth = result.FWidth;
-  FHeight = result.FHeight;
+  *this = std::move(result);
 }
 
-void TBitmap32::LoadFromPNGResource(HINSTANCE AInstance, const wchar_t* AName) {
+namespace {
+
+// Decodes resource AName of AInstance into ABitmap.
+void DecodeResource(TBitmap32& ABitmap, HINSTANCE AInstance, const wchar_t* AName) {
   HRSRC info = FindResourceW(AInstance, AName, MAKEINTRESOURCEW(10));  // RT_RCDATA
   if (!info) Velqora::ThrowLastOSError();
   HGLOBAL data = LoadResource(AInstance, info);
   const void* bytes = data ? LockResource(data) : nullptr;
   if (!bytes) Velqora::ThrowLastOSError();
-  LoadFromPNG(bytes, SizeofResource(AInstance, info));
+  ABitmap.LoadFromPNG(bytes, SizeofResource(AInstance, info));
 }
+
+// The pictures of one module, each decoded once.
+struct TPictureCache {
+  HINSTANCE Instance = nullptr;
+  Velqora::TCriticalSection Lock;
+  std::vector<std::pair<std::wstring, TBitmap32>> Pictures;
+};
+TPictureCache* Cache = nullptr;
+
+}  // namespace
+
+void TBitmap32::LoadFromPNGResource(HINSTANCE AInstance, const wchar_t* AName) {
+  if (!Cache || AInstance != Cache->Instance || IS_INTRESOURCE(AName)) return DecodeResource(*this, AInstance, AName);
+  Velqora::TLockGuard guard(Cache->Lock);
+  for (const auto& [name, picture] : Cache->Pictures)
+    if (name == AName) return Assign(picture);
+  TBitmap32 picture;
+  DecodeResource(picture, AInstance, AName);
+  Assign(picture);
+  Cache->Pictures.emplace_back(AName, std::move(picture));
+}
+
+namespace PictureCache {
+
+void Start(HINSTANCE AInstance) {
+  auto cache = std::make_unique<TPictureCache>();
+  cache->Instance = AInstance;
+  delete std::exchange(Cache, cache.release());
+}
+
+void Stop() { delete std::exchange(Cache, nullptr); }
+
+}  // namespace PictureCache
 
 }  // namespace Gui

@@ -233,6 +233,14 @@ public:
   TBitmap32() = default;
   TBitmap32(const TBitmap32&) = delete;
   TBitmap32& operator=(const TBitmap32&) = delete;
+  TBitmap32(TBitmap32&& ASource) noexcept { *this = std::move(ASource); }
+  TBitmap32& operator=(TBitmap32&& ASource) noexcept {
+    FHandle = std::move(ASource.FHandle);
+    FBits = std::exchange(ASource.FBits, nullptr);
+    FWidth = std::exchange(ASource.FWidth, 0);
+    FHeight = std::exchange(ASource.FHeight, 0);
+    return *this;
+  }
 
   // Makes an AWidth x AHeight bitmap of transparent black (0 x 0 frees it).
   void SetSize(int AWidth, int AHeight);
@@ -261,5 +269,15 @@ private:
 // The library that decodes pictures; none restores the system's. A test
 // names a library that does not exist to see a system without the decoder.
 void SetPictureCodecLibrary(const wchar_t* AName);
+
+// Each picture of the program decoded once for the process: between Start
+// and Stop, TBitmap32::LoadFromPNGResource keeps what it decodes from
+// AInstance's resources and copies it for every later load of the same
+// name (the buttons share their strips, a page made again finds its
+// pictures). Stop frees them.
+namespace PictureCache {
+void Start(HINSTANCE AInstance);
+void Stop();
+}  // namespace PictureCache
 
 }  // namespace Gui

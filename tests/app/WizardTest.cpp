@@ -155,6 +155,58 @@ TEST_F(WizardTest, EachWayOfEndingTheWizardGivesItsFlags) {
   }
 }
 
+// The offer rules are asked once, at Next on the welcome page, never while
+// the first page is made; rules that fail offer nothing and the product
+// still installs; a wrapper packed without the offer asks no rule.
+int RulesAsked = 0;
+bool RulesOffer() { return ++RulesAsked, true; }
+bool RulesNoOffer() { return ++RulesAsked, false; }
+bool RulesFailing() {
+  ++RulesAsked;
+  throw Velqora::Exception(L"the rules could not be read");
+}
+
+TEST_F(WizardTest, TheOfferRulesAreAskedOnceAtNextAndAFailureOffersNothing) {
+  struct TCase {
+    const char* Name;
+    bool (*Rules)();
+    bool NoOffer;
+    int Asked;
+    bool Offer;
+  };
+  const TCase cases[] = {
+      {"offer", RulesOffer, false, 1, true},
+      {"no offer", RulesNoOffer, false, 1, false},
+      {"rules fail", RulesFailing, false, 1, false},
+      {"packed without the offer", RulesOffer, true, 0, false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    uInstaller::Start();
+    Plan = {};
+    Plan.NoOffer = c.NoOffer;
+    NewApplication();
+    RulesAsked = 0;
+    TfmMain::OfferPredicate = c.Rules;
+    auto form = new TfmMain(App.get(), Plan);
+    form->Show();
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(form->GetHandle()) && form->btnNext->Focused(); }));
+    EXPECT_EQ(RulesAsked, 0);
+    EXPECT_FALSE(Plan.InstallOffer);
+    Testing::ClickWindow(form->btnNext->GetHandle());
+    if (c.Offer) {
+      ASSERT_TRUE(PumpUntil([&] { return form->GetCurrentPage() == TWrapperPages::wpGetOffer; }));
+      EXPECT_TRUE(Plan.InstallOffer);
+    } else {
+      ASSERT_TRUE(PumpUntil([&] { return App->GetTerminated(); }));
+      EXPECT_TRUE(Plan.InstallAction);
+      EXPECT_FALSE(Plan.InstallOffer);
+    }
+    EXPECT_EQ(RulesAsked, c.Asked);
+    EXPECT_TRUE(Errors.empty());
+  }
+}
+
 TEST_F(WizardTest, WindowAndFooterHaveTheirFixedGeometry) {
   TfmMain* form = Open(true);
   HWND wnd = form->GetHandle();
@@ -598,7 +650,9 @@ TEST_F(WizardTest, TheHeadingWrapsInItsStripOrEndsInAnEllipsis) {
     EXPECT_GE(height, page->HeaderHeight);
     EXPECT_LE(height, page->HeaderHeight + 2 * line);
     EXPECT_EQ(page->lbCaption->GetEllipsisPosition() == TAxEllipsisPosition::epEndEllipsis, c.Ellipsis);
-    if (!c.Ellipsis) EXPECT_FALSE(page->lbCaption->IsCaptionCutting());
+    if (!c.Ellipsis) {
+      EXPECT_FALSE(page->lbCaption->IsCaptionCutting());
+    }
     EXPECT_EQ(page->Panel1->GetTop(), 15 + height);
     EXPECT_FALSE(page->lbPrivacyPolicy->IsCaptionCutting());
   }

@@ -97,6 +97,35 @@ TEST_F(Bitmap32Test, LoadsPngFromTheProgramsResources) {
   }
 }
 
+// With the cache running, a picture is decoded once: later loads copy it
+// even where the decoder has gone, each load gets a bitmap of its own, and
+// a picture never loaded, or one after Stop, is decoded (and fails) again.
+TEST_F(Bitmap32Test, TheCacheDecodesEachPictureOnce) {
+  const HINSTANCE module = GetModuleHandleW(nullptr);
+  PictureCache::Start(module);
+  auto stop = Velqora::ScopeExit([] { PictureCache::Stop(); });
+  TBitmap32 first, second;
+  first.LoadFromPNGResource(module, L"SMALL_PNG");
+  Gui::SetPictureCodecLibrary(L"bountiq-no-such-codec.dll");
+  auto restore = Velqora::ScopeExit([] { Gui::SetPictureCodecLibrary(nullptr); });
+  second.LoadFromPNGResource(module, L"SMALL_PNG");
+  ASSERT_EQ(second.GetWidth(), 2);
+  EXPECT_EQ(second.ScanLine(1)[1], 0xFF0000FFu);
+  EXPECT_NE(second.GetHandle(), first.GetHandle());
+  second.ScanLine(0)[0] = 0;
+  EXPECT_EQ(first.ScanLine(0)[0], 0xFFFF0000u);
+  TBitmap32 third;
+  third.LoadFromPNGResource(module, L"SMALL_PNG");
+  EXPECT_EQ(third.ScanLine(0)[0], 0xFFFF0000u);  // the cache's copy is untouched
+  // A failed load is not kept: its error comes again.
+  EXPECT_THROW(third.LoadFromPNGResource(module, L"NO_SUCH_PNG"), Velqora::ESystemError);
+  EXPECT_THROW(third.LoadFromPNGResource(module, L"NO_SUCH_PNG"), Velqora::ESystemError);
+  EXPECT_EQ(third.GetWidth(), 2);
+  PictureCache::Stop();
+  EXPECT_THROW(third.LoadFromPNGResource(module, L"SMALL_PNG"), Velqora::EVelqoraInitException);
+  EXPECT_EQ(third.ScanLine(1)[1], 0xFF0000FFu);
+}
+
 TEST(Canvas, DrawsWithItsObjectsAndGivesTheDeviceContextBack) {
   TRenderTarget target(20, 10);
   HGDIOBJ font = GetCurrentObject(target.DC.Get(), OBJ_FONT);
