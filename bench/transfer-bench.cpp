@@ -1,10 +1,13 @@
 // Extraction of a wrapper's payload and download of a file, as the installer
 // runs do them, timed.
-//   transfer-bench extract WRAPPER OUTPUT
+//   transfer-bench extract [COPY]      (a copy of this program packed with a payload)
 //   transfer-bench download URL OUTPUT
 //   transfer-bench verify SIGNED_PROGRAM ROOT_CERTIFICATE
-// Prints the seconds taken (for verify: the signature check alone, the first
-// in the process, as the wrapper makes it; the root is trusted first).
+// Prints the seconds taken. extract: the installer phase's own extraction,
+// from the resource of the running program to the written, closed and
+// locked file in the installer folder (COPY receives its bytes afterwards,
+// untimed). verify: the signature check alone, the first in the process, as
+// the wrapper makes it; the root is trusted first.
 #include <windows.h>
 
 #include <wincrypt.h>
@@ -18,6 +21,7 @@
 #include "Velqora.System.SysUtils.h"
 #include "Velqora.System.Win.Internet.h"
 #include "Velqora.System.Win.Trust.h"
+#include "uInstaller.h"
 #include "uWrapper.ResourceManager.h"
 
 using namespace Velqora;
@@ -46,10 +50,12 @@ struct TFile : TStream {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 4) return 2;
+  if (argc < 2) return 2;
   std::wstring what = argv[1];
+  if (what != L"extract" && argc < 4) return 2;
   Debug::TDebugLogFile::Start();
   DllRoutines::Start();
+  uInstaller::Start();
   LARGE_INTEGER f, a, b;
   QueryPerformanceFrequency(&f);
   TUniqueFileHandle signedFile;
@@ -61,10 +67,15 @@ int wmain(int argc, wchar_t** argv) {
   bool ok = true;
   try {
     if (what == L"extract") {
-      // Mapped as an image, as a running wrapper's own file is.
-      LoadLibraryExW(argv[2], nullptr, DONT_RESOLVE_DLL_REFERENCES);
-      uWrapper::ResourceManager::TResourceManager(argv[2]).GetFile(uWrapper::ResourceManager::RES_INSTALLER_PACKAGE,
-                                                                   argv[3]);
+      using namespace uInstaller;
+      Installer::TInstallerFolder folder;
+      Installer::TInstallerProcess product(TInstallerType::itAction, folder);
+      QueryPerformanceCounter(&a);
+      product.ExtractFromResources(uWrapper::ResourceManager::RES_INSTALLER_NAME,
+                                   uWrapper::ResourceManager::RES_INSTALLER_PACKAGE);
+      QueryPerformanceCounter(&b);
+      ok = product.IsLocked();
+      if (ok && argc > 2) ok = CopyFileW(product.InstallerFileName().c_str(), argv[2], FALSE);
     } else if (what == L"verify") {
       VerifySignedFile(argv[2], signedFile.Get(), {});
     } else {
@@ -75,7 +86,8 @@ int wmain(int argc, wchar_t** argv) {
   } catch (const Exception&) {
     ok = false;
   }
-  QueryPerformanceCounter(&b);
+  if (what != L"extract") QueryPerformanceCounter(&b);
+  uInstaller::Stop();
   DllRoutines::Stop();
   Debug::TDebugLogFile::Stop();
   wprintf(L"%.3f\n", double(b.QuadPart - a.QuadPart) / double(f.QuadPart));

@@ -35,7 +35,9 @@ constinit TWininet<BOOL(WINAPI*)(HINTERNET, LPVOID, DWORD, LPDWORD)> InternetRea
 constinit TWininet<BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, DWORD)> InternetSetOptionW{L"wininet.dll",
                                                                                     "InternetSetOptionW"};
 
-constexpr DWORD ReadChunk = 64 * 1024;  // each read costs a round through the system
+// Each read costs a round through the system; measured on loopback, 64 KiB
+// reads gave 0.75x the speed of curl, 256 KiB 1.0x, 1 MiB 0.8x-1.1x.
+constexpr DWORD ReadChunk = 256 * 1024;
 
 // The announced body length: decimal digits that fit 63 bits; -1 for none
 // or anything else.

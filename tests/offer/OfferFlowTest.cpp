@@ -344,7 +344,9 @@ TEST_F(OfferFlowInUS, AScreenReaderReadsTheWizardAndAnswersTheOffer) {
     EXPECT_EQ(outcome.Product.CommandLine, ProductCommandLine(outcome));
     EXPECT_EQ(outcome.Partner.Found, c.Partner);
     EXPECT_EQ(outcome.PartnerRequests, c.Partner ? 1 : 0);
-    if (c.Partner) EXPECT_EQ(outcome.Partner.CommandLine, PartnerCommandLine(outcome, L"1"));
+    if (c.Partner) {
+      EXPECT_EQ(outcome.Partner.CommandLine, PartnerCommandLine(outcome, L"1"));
+    }
   }
 }
 
