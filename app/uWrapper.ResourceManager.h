@@ -57,7 +57,8 @@ public:
   };
   void AddItems(std::span<const TItem> AItems);
   // Copies AFromFile's first icon group, with every image it lists, as
-  // MAINICON; nothing when it has none or cannot be loaded.
+  // MAINICON; nothing when it has none, cannot be loaded or has entries
+  // that do not fit its size.
   void CopyMainIcon(const std::wstring& AFromFile);
   // Copies AFromFile's version resource as version id 1; nothing when it has
   // none.
@@ -65,7 +66,8 @@ public:
   // Rewrites the PE checksum when it is wrong; answers whether the file's
   // checksum is right now. A file that is too short to be a PE image or
   // lacks its signatures is left untouched and answers false; a file that
-  // cannot be opened raises the system error.
+  // cannot be opened raises the system error, and one of 4 GiB or more
+  // raises too.
   bool UpdateChecksum();
 
   // The PE checksum stored in AFileName's header and the correct one; false
@@ -74,7 +76,8 @@ public:
   // Whether AFileName is a PE image: DOS and PE signatures, with the headers
   // within the file.
   static bool IsPEImage(const std::wstring& AFileName);
-  // The size of a file, 0 when it cannot be found.
+  // The size of a file, read from its attributes: the name is taken
+  // literally (no wildcards); 0 when it cannot be found.
   static uint64_t FileSize(const std::wstring& AFileName);
 
 private:

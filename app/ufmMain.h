@@ -15,7 +15,11 @@ using uGUIGlobals::TWrapperPages;
 
 class TfmMain : public Gui::TForm {
 public:
-  // APlan receives what the user agrees to; it outlives the form.
+  // APlan receives what the user agrees to; it outlives the form. Its
+  // InstallAction is set at creation; its InstallOffer stays false until
+  // the offer rules are asked, and Decline clears it; any close that is not
+  // a wizard button clears both. The offer's run values are copied into it
+  // when the offer page is made.
   TfmMain(Gui::TComponent* AOwner, uInstaller::TInstallPlan& APlan);
   ~TfmMain() override;
 
@@ -32,8 +36,8 @@ public:
   // and whenever the system's colours or settings change.
   void ApplyColours();
 
-  // The offer rules, asked once when Next is pressed on the welcome page;
-  // tests may replace them.
+  // The offer rules, asked once when Next is pressed on the welcome page,
+  // and never when the plan says NoOffer; tests may replace them.
   static bool (*OfferPredicate)();
   // "Agree and Install" accepts only a press that began at least this long
   // after the offer page was on screen: consent to what the user has seen.

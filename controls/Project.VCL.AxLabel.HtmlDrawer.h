@@ -239,6 +239,8 @@ public:
   const THTMLRect& TextRect() const { return FTextRect; }
   // The height of a line of the drawer's own font, from the last layout.
   int32_t LineHeightDefault() const { return FLineHeightDefault; }
+  // The laid-out lines. A trailing blank at a wrap point leaves an empty
+  // last line, kept as the layout defines it.
   const std::vector<TAxHTMLDrawerItemLine>& Items() const { return FItems; }
 
   // Hit tests on the last layout.

@@ -106,7 +106,16 @@ public:
   TAxHTMLParser(const TAxHTMLParser&) = delete;
   TAxHTMLParser& operator=(const TAxHTMLParser&) = delete;
 
-  // Replaces the previous results with those of AStr.
+  // Replaces the previous results with those of AStr. In ldsHTML every "<"
+  // opens a tag, in the other styles only "<br"; CR LF, CR and LF become
+  // "<br/>" in every style. A tag runs to the first ">" and is known by the
+  // first of br, font, div, a, b, i, u that it starts with ("brown" breaks
+  // the line, "abbr" is a link). Font tags read color, height,
+  // vertical-block-align and name; link tags read href. Any font or style
+  // end tag restores the last saved state, whichever tag saved it; the
+  // vertical alignment is not saved. N line breaks at the start give N - 1
+  // empty lines. ldsLink puts the whole text into link 1, with the target
+  // "link".
   void Parse(TAxLabelDisplayStyle AStyle, const TFontData& ADefaultFont, THTMLStringView AStr);
 
   const std::vector<std::unique_ptr<THTMLLinkInfo>>& Links() const { return FLinks; }

@@ -269,6 +269,8 @@ struct TCreateParams {
   std::wstring WinClassName;
 };
 
+// Its window is made lazily, once the parent has one; a control moved
+// under a parent without a window loses its window.
 class TWinControl : public TControl {
 public:
   explicit TWinControl(TComponent* AOwner);

@@ -3,7 +3,9 @@
 // look for it beside the program first, where a planted copy could wait (a
 // downloaded wrapper sits in the Downloads folder). It is loaded from the
 // system folder when first needed and its functions bound by name (or
-// ordinal); so are functions that older Windows versions lack.
+// ordinal); so are functions that older Windows versions lack. KnownDLLs
+// most runs never need are bound here so they are not loaded at every
+// start.
 #pragma once
 
 #include <windows.h>
@@ -139,7 +141,8 @@ public:
   };
 
   // An object from the library's factory export ("DllGetInstance", else
-  // "GetInstance"); raises EVelqoraInitException.
+  // "GetInstance"); raises EVelqoraInitException. A failed request gives
+  // back only a load it made itself.
   static void GetInstance(const std::wstring& ALibName, const GUID& AGUID, void** AObj);
   static HRESULT TryGetInstance(const std::wstring& ALibName, const GUID& AGUID, void** AObj) noexcept;
   static bool GetVersion(const std::wstring& ALibName, DLLVERSIONINFO2& AInfo) noexcept;

@@ -81,6 +81,8 @@ TThread::TThread(bool ACreateSuspended, int ACoFlag, TProc AObject, TExecProcCla
   // anything runs on the thread.
   auto param = std::make_unique<std::shared_ptr<TState>>(FState);
   unsigned id = 0;
+  // _beginthreadex, so that the C runtime's per-thread data is set up and
+  // freed.
   FHandle.Reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadProc, param.get(), CREATE_SUSPENDED, &id)));
   if (!FHandle) ThrowLastOSError();
   param.release();  // the thread's now
@@ -131,6 +133,8 @@ DWORD TThread::WaitFor() {
 }
 
 void TThread::SleepBy(DWORD AMilliseconds) {
+  // Checked first: the resume event is auto-reset, so once one wait has
+  // taken Terminate's signal a second sleep would last in full.
   if (Terminated()) return;
   WaitForSingleObject(FState->FResumeEvent.Get(), AMilliseconds);
 }

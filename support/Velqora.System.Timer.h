@@ -92,26 +92,32 @@ public:
   // Timers are keyed by receiver and ID: setting one again replaces it.
   // The ID travels as its 32 bits (WParam = the ID as unsigned; -1 is
   // 0xFFFFFFFF). Intervals are milliseconds, at most MaxInterval. Raises
-  // when the service has not started or no receiver is given.
+  // when the service has not started or no receiver is given. A procedure
+  // or method that raises loses its waiting copy (a one-shot timer goes
+  // with it); the error goes to the window error handler
+  // (SetWindowErrorHandler).
   static void SetTimer(HWND AWndHandle, int32_t AID, uint32_t AInterval);
   static void SetTimer(TWndClassMethod AMethod, int32_t AID, uint32_t AInterval);
   static void SetTimer(const TTimerMethod& AMethod, int32_t AID, uint32_t AInterval);
   static void SetOnceTimer(HWND AWndHandle, int32_t AID, uint32_t AInterval);
   static void SetOnceTimer(TWndClassMethod AMethod, int32_t AID, uint32_t AInterval);
   static void SetOnceTimer(const TTimerMethod& AMethod, int32_t AID, uint32_t AInterval);
-  // Removes the timer with that key, if any.
+  // Removes the timer with that key, if any; nothing before Start or after
+  // Stop.
   static void KillTimer(HWND AWndHandle, int32_t AID);
   static void KillTimer(TWndClassMethod AMethod, int32_t AID);
   static void KillTimer(const TTimerMethod& AMethod, int32_t AID);
-  // A window timer with that key is registered. A window's timer message
-  // can still be queued after KillTimer: receivers ask this first.
+  // A window timer with that key is registered (false before Start or
+  // after Stop). A window's timer message can still be queued after
+  // KillTimer: receivers ask this first.
   static bool IsValidTimer(HWND AWndHandle, int32_t AID);
   static bool IsValidTimerMessage(const TWindowMessage& AMessage, HWND AWndHandle, int32_t AID);
   // The message number of the service's messages (0 before it starts).
   static UINT TimerMessage() noexcept;
 
   // Unit start-up (on the GUI thread, which then receives the callbacks)
-  // and shut-down.
+  // and shut-down; Stop logs "Timer not killed: ..." at tllError for each
+  // timer left.
   static void Start();
   static void Stop();
 

@@ -29,6 +29,9 @@ struct TRegKeyInfo {
   DWORD NumValues = 0;
 };
 
+// The reads without a default raise ERegistryException "Invalid data type
+// for '%s'" or "Failed to get data for '%s'"; the writes raise "Failed to
+// set data for '%s'".
 class TRegistry {
 public:
   explicit TRegistry(REGSAM AAccess = KEY_ALL_ACCESS) : FAccess(AAccess) {}
