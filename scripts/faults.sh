@@ -29,7 +29,8 @@ export BOUNTIQ_FAKE_SLEEP_MS=0
 case_() {
   local name=$1 route=$2 setup=$3 environment=${4:-}
   echo "$route" >"$work/route"
-  rm -f "$temp"/*.record
+  local records=${small:-$temp}  # the installers' temporary folder
+  rm -f "$records"/*.record
   if [ -n "$environment" ]; then
     # Through cmd, which hands its environment to the wrapper (Wine sets
     # the temporary folders from the registry, not from Linux).
@@ -49,11 +50,11 @@ case_() {
   wizard_end 900
   end=$(date +%s.%N)
   product=no
-  [ -e "$temp/Product-Setup.exe.record" ] && product=yes
+  [ -e "$records/Product-Setup.exe.record" ] && product=yes
   find "$WINEPREFIX/drive_c" -path '*/Bountiq Sample Product/readme.txt' | grep -q . && product=installed
   partner=no
-  [ -e "$temp/WebCompanionInstaller.exe.record" ] && partner=yes
-  left=$(find "$temp" -maxdepth 1 \( -name 'Product-Setup*' -o -name 'WebCompanion*' -o -name 'bq-*' -o -name '*.msi' \) \
+  [ -e "$records/WebCompanionInstaller.exe.record" ] && partner=yes
+  left=$(find "$temp" ${small:+"$small"} -maxdepth 1 \( -name 'Product-Setup*' -o -name 'WebCompanion*' -o -name 'bq-*' -o -name '*.msi' \) \
     ! -name '*.record' | wc -l)
   printf '%-48s exit %-4s product %-9s partner %-3s %7.1f s  files left %s\n' "$name" "$rc" "$product" "$partner" \
     "$(echo "$end - $start" | bc)" "$left"
@@ -61,6 +62,7 @@ case_() {
 }
 
 product=$work/Product-Wrapped.exe
+small=""  # set for the cases whose temporary folder is a small file system
 echo "faults: each wrapper clicked through and the offer accepted; the partner limit is $(sed -n \
   's/^BOUNTIQ_MAX_DOWNLOAD_MB:STRING=//p' "$BOUNTIQ_BUILD/CMakeCache.txt") MiB, the time-out $(sed -n \
   's/^BOUNTIQ_INTERNET_TIMEOUT_SECONDS:STRING=//p' "$BOUNTIQ_BUILD/CMakeCache.txt") s"
@@ -78,3 +80,21 @@ case_ "expired, time stamp from an untrusted authority" /files/expired-stamped-u
 BOUNTIQ_FAKE_BROADCAST=1 case_ "product broadcasts to every window" "" "$product"
 case_ "no usable temporary folder" "" "$product" "TMP=C:\\$(printf 'x%.0s' $(seq 300))"
 case_ "MSI product, held until msiexec ends" "" "$work/Sample-Wrapped.exe"
+
+# A disk that fills up: the temporary folder on a small file system of its
+# own (a tmpfs mount, which needs the right to mount; skipped without it).
+# A product too large for it, then a partner too large for what is left.
+small=$work/small
+mkdir -p "$small"
+if mount -t tmpfs -o size=2m bountiq-faults "$small" 2>/dev/null; then
+  trap 'umount "$small" 2>/dev/null || true; cleanup' EXIT
+  cp "$bin/fake-installer.exe" "$work/Big-Setup.exe"
+  head -c 4000000 /dev/zero >>"$work/Big-Setup.exe"  # past the image: still the same program
+  "$bin/bountiq-pack" "$work/Big-Setup.exe" --name Product-Setup.exe --template "$bin/demo-template.exe" \
+    -o "$work/Big-Wrapped.exe" >/dev/null
+  case_ "disk full while extracting the product" "" "$work/Big-Wrapped.exe" "TMP=$(winpath "$small")"
+  case_ "disk full while downloading the partner" "/bytes?size=8000000" "$product" "TMP=$(winpath "$small")"
+  umount "$small"
+else
+  echo "disk full while extracting / downloading: skipped (mounting a small tmpfs needs the right to mount)"
+fi
