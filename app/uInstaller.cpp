@@ -3,6 +3,7 @@
 #include <ntsecapi.h>
 #include <sddl.h>
 
+#include <memory>
 #include <optional>
 
 #include "FileNames.h"
@@ -30,7 +31,7 @@ namespace {
 
 // Owned; a raw pointer, since a global unique_ptr of the facade trips the
 // link-time optimiser of this toolchain (internal compiler error).
-TDebugLog<TInstallerLogLevel>* FLog = nullptr;
+constinit std::unique_ptr<TDebugLog<TInstallerLogLevel>> FLog;
 constexpr TLogOwner LogOwner(L"Installer");
 
 DWORD StartProcess(const std::wstring& AApplication, const std::wstring& ACommandLine, PROCESS_INFORMATION& AInfo) {
@@ -101,14 +102,14 @@ namespace {
 TUniqueLocalMemory SecurityDescriptor(const wchar_t* ASDDL) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(ASDDL, SDDL_REVISION_1, &descriptor, nullptr))
-    RaiseLastSystemError(L"Making the installer folder's security descriptor");
+    ThrowLastOSError(L"Making the installer folder's security descriptor");
   return TUniqueLocalMemory(descriptor);
 }
 
 // 16 random hexadecimal digits.
 std::wstring RandomName() {
   uint32_t bits[2] = {};
-  if (!RtlGenRandom(bits, sizeof(bits))) RaiseLastSystemError(L"Choosing the installer folder's name");
+  if (!RtlGenRandom(bits, sizeof(bits))) ThrowLastOSError(L"Choosing the installer folder's name");
   return Format(L"%.8x%.8x", {uint64_t(bits[0]), uint64_t(bits[1])});
 }
 
@@ -122,7 +123,7 @@ TInstallerFolder::TInstallerFolder(bool APrivate) : FPath(TInstallerProcess::Tem
   try {
     temp = OpenFolder(FPath);
   } catch (const ESystemError& e) {
-    RaiseSystemError(e.ErrorCode, L"Opening the temporary folder " + FPath);
+    ThrowOSError(e.ErrorCode, L"Opening the temporary folder " + FPath);
   }
   if (!APrivate) {
     FHandle = std::move(temp);
@@ -138,7 +139,7 @@ TInstallerFolder::TInstallerFolder(bool APrivate) : FPath(TInstallerProcess::Tem
       return;
     } catch (const ESystemError& e) {
       if (e.ErrorCode != ERROR_ALREADY_EXISTS || attempt == 15)
-        RaiseSystemError(e.ErrorCode, L"Creating the installer folder " + FPath + name);
+        ThrowOSError(e.ErrorCode, L"Creating the installer folder " + FPath + name);
     }
   }
 }
@@ -163,7 +164,7 @@ TUniqueFileHandle TInstallerFolder::CreateNewFile(const std::wstring& AName, std
   for (unsigned i = 0;; ++i) {
     // Made new, never opened over a file (or link) that is there already.
     if (TUniqueFileHandle file = CreateFileIn(FHandle.Get(), AChosen, GENERIC_WRITE, 0)) return file;
-    if (i == 10000) RaiseSystemError(ERROR_FILE_EXISTS, L"Every name for " + AName + L" is taken in " + FPath);
+    if (i == 10000) ThrowOSError(ERROR_FILE_EXISTS, L"Every name for " + AName + L" is taken in " + FPath);
     AChosen = base + Format(L"_%u", {uint64_t(i)}) + extension;
   }
 }
@@ -190,7 +191,7 @@ void TInstallerProcess::LockInstallerFile() {
   try {
     FLock = OpenFileIn(FFolder.Handle(), FFileName, GENERIC_READ, FILE_SHARE_READ);
   } catch (const ESystemError& e) {
-    RaiseSystemError(e.ErrorCode, L"Opening " + FInstallerFileName);
+    ThrowOSError(e.ErrorCode, L"Opening " + FInstallerFileName);
   }
   if (FileIdentity(FLock.Get()) != FIdentity) {
     FLock.Reset();
@@ -206,8 +207,8 @@ void TInstallerProcess::DeleteInstallerFile() {
 std::wstring TInstallerProcess::TempFolder() {
   wchar_t temp[MAX_PATH + 1] = {};
   DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-  if (length == 0) RaiseLastSystemError(L"Finding the temporary folder");
-  if (length > MAX_PATH) RaiseSystemError(ERROR_FILENAME_EXCED_RANGE, L"Finding the temporary folder");
+  if (length == 0) ThrowLastOSError(L"Finding the temporary folder");
+  if (length > MAX_PATH) ThrowOSError(ERROR_FILENAME_EXCED_RANGE, L"Finding the temporary folder");
   std::wstring folder(temp, length);
   wchar_t longForm[MAX_PATH + 1] = {};
   DWORD longLength = GetLongPathNameW(folder.c_str(), longForm, MAX_PATH + 1);
@@ -420,13 +421,13 @@ void LogStartupStep(const wchar_t* AStep) {
 }
 
 void Start() {
-  delete std::exchange(FLog, TDebugLog<TInstallerLogLevel>::CreateProgramLog());
+  FLog.reset(TDebugLog<TInstallerLogLevel>::CreateProgramLog());
   if (Log().IsActive(ilInfo)) Log().WriteLog(ilInfo, L"Started: " + std::wstring(GetCommandLineW()), LogOwner);
 }
 
 void Stop() {
   if (FLog) Log().WriteLog(ilInfo, L"Finished", LogOwner);
-  delete std::exchange(FLog, nullptr);  // the last facade of the log writes out what is buffered
+  FLog.reset();  // the last facade of the log writes out what is buffered
 }
 
 }  // namespace uInstaller

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "Velqora.System.SysUtils.h"
@@ -16,18 +17,18 @@ namespace {
 // The hidden window that receives the fade timers, and the helpers whose
 // fade timer runs (not owned).
 HWND AnimationWindow = nullptr;
-std::vector<TUIStateHelper*>* AnimatedHelpers = nullptr;
+constinit std::unique_ptr<std::vector<TUIStateHelper*>> AnimatedHelpers;
 int32_t LastTimerID = 0;
 
 }  // namespace
 
 void TUIStateHelper::Start() {
-  AnimatedHelpers = new std::vector<TUIStateHelper*>;
+  AnimatedHelpers = std::make_unique<std::vector<TUIStateHelper*>>();
   AnimationWindow = Velqora::AllocateWindow(AnimationWindowProc);
 }
 
 void TUIStateHelper::Stop() {
-  delete std::exchange(AnimatedHelpers, nullptr);
+  AnimatedHelpers.reset();
   Velqora::DeallocateWindow(std::exchange(AnimationWindow, nullptr));
 }
 

@@ -399,7 +399,7 @@ struct TPictureCache {
   Velqora::TCriticalSection Lock;
   std::vector<std::pair<std::wstring, TBitmap32>> Pictures;
 };
-TPictureCache* Cache = nullptr;
+constinit std::unique_ptr<TPictureCache> Cache;
 
 }  // namespace
 
@@ -419,10 +419,10 @@ namespace PictureCache {
 void Start(HINSTANCE AInstance) {
   auto cache = std::make_unique<TPictureCache>();
   cache->Instance = AInstance;
-  delete std::exchange(Cache, cache.release());
+  Cache = std::move(cache);
 }
 
-void Stop() { delete std::exchange(Cache, nullptr); }
+void Stop() { Cache.reset(); }
 
 }  // namespace PictureCache
 

@@ -70,7 +70,7 @@ void RegisterUtilityClass() {
   wc.lpfnWndProc = DefWindowProcW;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.lpszClassName = UtilityWindowClass;
-  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) RaiseLastSystemError(L"");
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) ThrowLastOSError();
   registered = true;
 }
 
@@ -80,7 +80,7 @@ HWND AllocateWindow(TWndClassMethod AProc) {
   RegisterUtilityClass();
   HWND wnd = CreateWindowExW(WS_EX_TOOLWINDOW, UtilityWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                              GetModuleHandleW(nullptr), nullptr);
-  if (!wnd) RaiseLastSystemError(L"");
+  if (!wnd) ThrowLastOSError();
   if (AProc) {
     SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(AProc));
     SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ForwardingWindowProc));

@@ -14,21 +14,21 @@ namespace Velqora::Debug {
 namespace {
 
 // The registry of instances; it does not own them.
-std::vector<TDebugLogFile*>* Registry = nullptr;
-TCriticalSection* RegistryLock = nullptr;
+constinit std::unique_ptr<std::vector<TDebugLogFile*>> Registry;
+constinit std::unique_ptr<TCriticalSection> RegistryLock;
 bool DebuggerPresent = false;
 
 }  // namespace
 
 void TDebugLogFile::Start() {
   DebuggerPresent = IsDebuggerPresent() != FALSE;
-  RegistryLock = new TCriticalSection;
-  Registry = new std::vector<TDebugLogFile*>;
+  RegistryLock = std::make_unique<TCriticalSection>();
+  Registry = std::make_unique<std::vector<TDebugLogFile*>>();
 }
 
 void TDebugLogFile::Stop() {
-  delete std::exchange(Registry, nullptr);
-  delete std::exchange(RegistryLock, nullptr);
+  Registry.reset();
+  RegistryLock.reset();
 }
 
 TDebugLogFile* TDebugLogFile::GetLogInstance(const std::wstring& ALogName) {

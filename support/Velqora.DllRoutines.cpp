@@ -21,9 +21,9 @@ using Debug::TLogOwner;
 namespace {
 
 // Unit state: the owning registry, its lock and the module's log.
-std::vector<std::unique_ptr<DllRoutines::TLibraryItem>>* Libraries = nullptr;
-TCriticalSection* LibraryLock = nullptr;
-TDebugLog<TLevel>* LoaderLog = nullptr;  // owned
+constinit std::unique_ptr<std::vector<std::unique_ptr<DllRoutines::TLibraryItem>>> Libraries;
+constinit std::unique_ptr<TCriticalSection> LibraryLock;
+constinit std::unique_ptr<TDebugLog<TLevel>> LoaderLog;
 const TLogOwner Owner(L"DllRoutines");
 // Changes whenever the registry starts or stops: routines bound before are
 // bound again.
@@ -61,7 +61,7 @@ HMODULE TryLoadSystemLibrary(const wchar_t* AName) {
 // The registry's lock, when there is one.
 class TRegistryLock {
 public:
-  TRegistryLock() : FLock(LibraryLock) {
+  TRegistryLock() : FLock(LibraryLock.get()) {
     if (FLock) FLock->Enter();
   }
   ~TRegistryLock() {
@@ -207,9 +207,9 @@ std::wstring DllRoutines::TLibraryItem::GetResourceString(UINT AResId) const {
 
 void DllRoutines::Start() {
   Generation.fetch_add(1);
-  LibraryLock = new TCriticalSection;
-  Libraries = new std::vector<std::unique_ptr<TLibraryItem>>;
-  LoaderLog = TDebugLog<TLevel>::CreateProgramLog();
+  LibraryLock = std::make_unique<TCriticalSection>();
+  Libraries = std::make_unique<std::vector<std::unique_ptr<TLibraryItem>>>();
+  LoaderLog.reset(TDebugLog<TLevel>::CreateProgramLog());
 }
 
 void DllRoutines::Stop() {
@@ -219,10 +219,10 @@ void DllRoutines::Stop() {
   }
   // The loader's log goes while the registry still runs: the log may write
   // out its records now, and the name of its folder needs bound functions.
-  delete std::exchange(LoaderLog, nullptr);
+  LoaderLog.reset();
   if (Libraries) FreeAllLibraries();  // what the log bound
-  delete std::exchange(Libraries, nullptr);
-  delete std::exchange(LibraryLock, nullptr);
+  Libraries.reset();
+  LibraryLock.reset();
   Generation.fetch_add(1);  // what was bound went with its library
 }
 

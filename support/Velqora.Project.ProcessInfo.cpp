@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <memory>
 #include <vector>
 
 #include "Paths.h"
@@ -20,7 +21,7 @@ namespace Velqora {
 namespace {
 
 bool Wow64 = false;
-std::vector<PVOID>* RedirectionStack = nullptr;
+constinit std::unique_ptr<std::vector<PVOID>> RedirectionStack;
 
 constexpr DWORD StartFlags = CREATE_NO_WINDOW | CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP |
                              NORMAL_PRIORITY_CLASS;  // 0x0C000220
@@ -33,7 +34,7 @@ bool IsVistaOrLater() { return IsWinVersionInRange(TWinVersion::wvWinVista, TWin
 }  // namespace
 
 void ProcessInfo::Start() {
-  RedirectionStack = new std::vector<PVOID>;
+  RedirectionStack = std::make_unique<std::vector<PVOID>>();
   try {
     Wow64 = Winapi::Kernel32::IsWow64Process();
   } catch (const Exception&) {
@@ -41,7 +42,7 @@ void ProcessInfo::Start() {
   }
 }
 
-void ProcessInfo::Stop() { delete std::exchange(RedirectionStack, nullptr); }
+void ProcessInfo::Stop() { RedirectionStack.reset(); }
 
 bool ProcessInfo::IsWow64Process() { return Wow64; }
 
@@ -132,10 +133,10 @@ TUniqueKernelHandle ProcessInfo::StartElevated(const std::wstring& AFileName, co
   info.lpFile = AFileName.c_str();
   if (!AParameters.empty()) info.lpParameters = AParameters.c_str();
   info.nShow = SW_SHOWNORMAL;
-  if (!ShellExecuteExRoutine.Get()(&info)) RaiseLastSystemError(L"Starting " + AFileName + L" elevated");
+  if (!ShellExecuteExRoutine.Get()(&info)) ThrowLastOSError(L"Starting " + AFileName + L" elevated");
   TUniqueKernelHandle process(info.hProcess);
   // Handed to a running instance instead of started: nothing to wait for.
-  if (!process) RaiseSystemError(ERROR_INVALID_HANDLE, L"Starting " + AFileName + L" elevated gave no process");
+  if (!process) ThrowOSError(ERROR_INVALID_HANDLE, L"Starting " + AFileName + L" elevated gave no process");
   return process;
 }
 

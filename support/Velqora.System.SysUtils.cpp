@@ -141,12 +141,17 @@ std::wstring SysErrorMessage(DWORD ACode) {
   return result;
 }
 
-void ThrowOSError(DWORD ACode) {
-  if (ACode == 0) throw ESystemError(L"A call to an OS function failed", 0);
-  throw ESystemError(Format(L"System Error.  Code: %d.\r\n%s", {int64_t(ACode), SysErrorMessage(ACode)}), ACode);
+void ThrowOSError(DWORD ACode, std::wstring_view AContext) {
+  std::wstring message(AContext);
+  if (!message.empty()) message += L": ";
+  if (ACode == 0)
+    message += L"A call to an OS function failed";
+  else
+    message += Format(L"System Error.  Code: %d.\r\n%s", {int64_t(ACode), SysErrorMessage(ACode)});
+  throw ESystemError(std::move(message), ACode);
 }
 
-void ThrowLastOSError() { ThrowOSError(GetLastError()); }
+void ThrowLastOSError(std::wstring_view AContext) { ThrowOSError(GetLastError(), AContext); }
 
 std::wstring Trim(std::wstring_view AText) {
   size_t first = 0, last = AText.size();
@@ -155,16 +160,6 @@ std::wstring Trim(std::wstring_view AText) {
   return std::wstring(AText.substr(first, last - first));
 }
 
-void RaiseSystemError(DWORD ACode, std::wstring_view AInfo) {
-  std::wstring info(AInfo);
-  std::wstring message = ACode != 0
-                             ? Format(L"System Error. Code: %0:d. %1:s. %2:s",
-                                      {int64_t(ACode), SysErrorMessage(ACode), info})
-                             : Format(L"A call to an OS function failed. %0:s", {info});
-  throw ESystemError(Trim(message), ACode);
-}
-
-void RaiseLastSystemError(std::wstring_view AInfo) { RaiseSystemError(GetLastError(), AInfo); }
 
 // ---- tick arithmetic ----
 

@@ -81,18 +81,13 @@ inline std::wstring Format(std::wstring_view AFormat, std::initializer_list<TFor
 // control characters and full stops; empty when the system has none.
 std::wstring SysErrorMessage(DWORD ACode);
 
-// Raise ESystemError for ACode: "System Error.  Code: %d." CR LF and the
-// system's text, or "A call to an OS function failed" for code 0.
-[[noreturn]] void ThrowOSError(DWORD ACode);
+// The one way to raise a system error: ESystemError carrying ACode, with
+// the message "System Error.  Code: %d." CR LF and the system's text (or
+// "A call to an OS function failed" for code 0), after AContext and ": "
+// when a context is given ("Opening C:\\x.exe: System Error.  Code: 5." ...).
+[[noreturn]] void ThrowOSError(DWORD ACode, std::wstring_view AContext = {});
 // ThrowOSError with GetLastError().
-[[noreturn]] void ThrowLastOSError();
-
-// Raise ESystemError for ACode with additional text: "System Error. Code:
-// %0:d. %1:s. %2:s" (code, system text, AInfo), or "A call to an OS function
-// failed. %0:s" for code 0; trimmed either way.
-[[noreturn]] void RaiseSystemError(DWORD ACode, std::wstring_view AInfo);
-// RaiseSystemError with GetLastError().
-[[noreturn]] void RaiseLastSystemError(std::wstring_view AInfo);
+[[noreturn]] void ThrowLastOSError(std::wstring_view AContext = {});
 
 // Leading and trailing blanks and control characters removed.
 std::wstring Trim(std::wstring_view AText);

@@ -383,7 +383,7 @@ TEST_F(InstallerRunTest, AProductThatDemandsElevationGoesThroughThePromptAPartne
       {"refused",
        [](const std::wstring&, const std::wstring&) -> TUniqueKernelHandle {
          ++prompts;
-         RaiseSystemError(ERROR_CANCELLED, L"The user refused the prompt");
+         ThrowOSError(ERROR_CANCELLED, L"The user refused the prompt");
        },
        uInstaller::ExitElevationRefused, false},
   };

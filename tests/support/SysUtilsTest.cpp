@@ -96,22 +96,21 @@ TEST(Exception, WhatIsTheMessageInUtf8) {
 
 namespace {
 
-TEST(RaiseSystemError, FormsTheDetailedMessageTrimmed) {
+// A context goes before the common message; the code is the caller's.
+TEST(ThrowOSError, PutsTheContextBeforeTheCommonMessage) {
   struct TCase {
     DWORD Code;
-    const wchar_t* Info;
+    const wchar_t* Context;
     std::wstring Expected;
   };
   const TCase cases[] = {
-      {5, L"", L"System Error. Code: 5. " + SysErrorMessage(5) + L"."},
-      {5, L"while opening", L"System Error. Code: 5. " + SysErrorMessage(5) + L". while opening"},
-      {0, L"", L"A call to an OS function failed."},
-      {0, L"  extra  ", L"A call to an OS function failed.   extra"},
+      {5, L"Opening x.exe", L"Opening x.exe: System Error.  Code: 5.\r\n" + SysErrorMessage(5)},
+      {0, L"Finding the temporary folder", L"Finding the temporary folder: A call to an OS function failed"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Code);
     try {
-      RaiseSystemError(c.Code, c.Info);
+      ThrowOSError(c.Code, c.Context);
       FAIL() << "no exception";
     } catch (const ESystemError& e) {
       EXPECT_EQ(e.ErrorCode, c.Code);
@@ -120,9 +119,11 @@ TEST(RaiseSystemError, FormsTheDetailedMessageTrimmed) {
   }
   SetLastError(ERROR_FILE_NOT_FOUND);
   try {
-    RaiseLastSystemError(L"x");
+    ThrowLastOSError(L"x");
+    FAIL() << "no exception";
   } catch (const ESystemError& e) {
     EXPECT_EQ(e.ErrorCode, DWORD(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(e.Message().rfind(L"x: System Error.  Code: 2.", 0), 0u);
   }
 }
 
