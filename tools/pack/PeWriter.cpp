@@ -251,7 +251,7 @@ void WriteWithResources(std::span<const uint8_t> ATemplate, const std::vector<TN
     types[r.Type][r.Name][r.Language] = {ATemplate.subspan(r.Offset, r.Size), false, r.Size};
   }
   for (const TNewResource& r : ANew) {
-    if (!r.Payload && uint64_t(r.Bytes.size()) > 0xFFFFFFFFull) Bad("a resource is too large");
+    if (!r.Payload && r.Bytes.size() > 0xFFFFFFFFull) Bad("a resource is too large");
     types[r.Type][r.Name][r.Language] = {r.Bytes, r.Payload, r.Payload ? r.PayloadSize : uint32_t(r.Bytes.size())};
   }
   const TLayout layout = LayOut(types, rsrc.VirtualAddress);
