@@ -15,18 +15,14 @@
 #include "Velqora.Project.ProcessInfo.h"
 #include "Velqora.System.Timer.h"
 #include "Velqora.System.Win.Trust.h"
+#include "settings.h"
 #include "uCommandLine.h"
 #include "uGUILocalizer.h"
 #include "uInstaller.h"
 #include "uWrapper.ResourceManager.h"
 #include "ufmMain.h"
 
-// The publisher whose signature the partner installer must carry, a build
-// setting beside the offer host: "Common Name|Organisation", or empty for
-// any publisher whose certificate chains to a trusted root.
-#ifndef BOUNTIQ_PARTNER_PUBLISHER
-#error "BOUNTIQ_PARTNER_PUBLISHER must name the partner's publisher (or be empty)"
-#endif
+// The partner's publisher is a build setting, narrow text (settings.h).
 #define WIDEN_(x) L##x
 #define WIDEN(x) WIDEN_(x)
 

@@ -1,9 +1,8 @@
 #include "uGUILocalizer.h"
 
+#include "settings.h"
+
 // The offer vendor's web host, a build setting (BOUNTIQ_OFFER_HOST).
-#ifndef BOUNTIQ_OFFER_HOST
-#error "BOUNTIQ_OFFER_HOST must name the offer vendor's web host"
-#endif
 #define WIDEN_(x) L##x
 #define WIDEN(x) WIDEN_(x)
 #define OFFER_SITE L"http://" WIDEN(BOUNTIQ_OFFER_HOST)

@@ -15,6 +15,7 @@
 #include "Velqora.System.Win.Internet.h"
 #include "Velqora.System.Win.Trust.h"
 #include "Velqora.Winapi.Kernel32.h"
+#include "settings.h"
 #include "uWrapper.PayloadText.h"
 #include "uWrapper.ResourceManager.h"
 
@@ -89,9 +90,6 @@ DWORD ExitCodeOf(const std::exception& AError) {
 
 Installer::TStarter Installer::Starter = {StartProcess, ProcessInfo::StartElevated};
 
-#ifndef BOUNTIQ_MAX_DOWNLOAD_MB
-#define BOUNTIQ_MAX_DOWNLOAD_MB 512
-#endif
 uint64_t MaxDownloadBytes = uint64_t(BOUNTIQ_MAX_DOWNLOAD_MB) << 20;
 
 // ---- TInstallerFolder ----

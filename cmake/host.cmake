@@ -14,21 +14,9 @@ set(bountiq_sanitize -fsanitize=address,undefined -fno-sanitize-recover=all)
 add_compile_options(-O2 -g -fno-omit-frame-pointer ${bountiq_sanitize} -Wall -Wextra -Wno-unused-parameter)
 add_link_options(${bountiq_sanitize})
 
-# The units free of system headers. A unit joins by its source here; its
-# header lies beside it.
-set(BOUNTIQ_PORTABLE_SOURCES
-  support/Velqora.System.SysUtils.Text.cpp
-  support/Velqora.System.Win.Internet.Entities.cpp
-  controls/Project.VCL.AxLabel.HtmlParser.cpp
-  controls/Project.VCL.AxLabel.HtmlDrawer.cpp
-  controls/Project.VCL.AxLabel.HtmlDrawer.Ellipsis.cpp
-  support/Velqora.System.Der.cpp
-  support/CommandLine.cpp
-  app/uCommandLine.cpp
-  tools/pack/PeResources.cpp
-  tools/pack/PeWriter.cpp
-  tools/pack/InstallerResources.cpp)
-# Their tests, which include no system header either.
+# The units free of system headers are BOUNTIQ_PORTABLE_SOURCES
+# (cmake/portable.cmake, included at the top). Their tests, which include
+# no system header either:
 set(BOUNTIQ_PORTABLE_TESTS
   tests/controls/HtmlParserTest.cpp
   tests/controls/HtmlDrawerTest.cpp
@@ -48,13 +36,13 @@ set(BOUNTIQ_FUZZ_TARGETS
   der_timestamp=tests/support/fuzz/DerFuzz.cpp=4096
   command_line=tests/support/fuzz/CommandLineFuzz.cpp=4096)
 
-list(TRANSFORM BOUNTIQ_PORTABLE_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
+list(TRANSFORM BOUNTIQ_PORTABLE_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/ OUTPUT_VARIABLE portable_sources)
 list(TRANSFORM BOUNTIQ_PORTABLE_TESTS PREPEND ${CMAKE_SOURCE_DIR}/)
 
 # Compiled once with the fuzzer's coverage instrumentation (without its
 # main): the fuzz targets see their branches, and the test program, which
 # links the same library, runs them all the same.
-add_library(bq_portable STATIC ${BOUNTIQ_PORTABLE_SOURCES})
+add_library(bq_portable STATIC ${portable_sources})
 target_compile_options(bq_portable PRIVATE -fsanitize=fuzzer-no-link)
 target_include_directories(bq_portable PUBLIC ${CMAKE_SOURCE_DIR}/support ${CMAKE_SOURCE_DIR}/controls
   ${CMAKE_SOURCE_DIR}/tools/pack ${CMAKE_SOURCE_DIR}/app)

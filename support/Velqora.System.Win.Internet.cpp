@@ -5,6 +5,7 @@
 
 #include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
+#include "settings.h"
 
 namespace Velqora {
 
@@ -56,9 +57,6 @@ int64_t AnnouncedLength(HINTERNET ARequest) {
 
 }  // namespace
 
-#ifndef BOUNTIQ_INTERNET_TIMEOUT_SECONDS
-#define BOUNTIQ_INTERNET_TIMEOUT_SECONDS 30
-#endif
 DWORD InternetTimeoutMs = BOUNTIQ_INTERNET_TIMEOUT_SECONDS * 1000;
 
 namespace {

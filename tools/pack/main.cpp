@@ -22,7 +22,7 @@
 #include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
 #include "uWrapper.ResourceManager.h"
-#include "version.h"
+#include "settings.h"
 
 using namespace Velqora;
 using uWrapper::ResourceManager::RES_INSTALLER_NAME;

@@ -26,6 +26,7 @@
 #include "uWrapper.PayloadText.h"
 #include "PeResources.h"
 #include "PeWriter.h"
+#include "settings.h"
 #include "uWrapper.ResourceNames.h"
 
 // The template this tool carries (template.cpp).
