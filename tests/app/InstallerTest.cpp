@@ -4,7 +4,6 @@
 
 #include "TestSupport.h"
 #include "Utf.h"
-#include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
 #include "uInstaller.h"
 #include "uUnits.h"

@@ -5,10 +5,8 @@
 #include "AccessibleClient.h"
 #include "GuiTestSupport.h"
 #include "SystemTestSupport.h"
-#include "Project.VCL.Accessibility.h"
 #include "Project.VCL.AxButton.h"
 #include "Project.VCL.Common.h"
-#include "Project.VCL.UIStateHelper.h"
 #include "TestSupport.h"
 #include "uGUILocalizer.h"
 #include "uInstaller.h"
@@ -17,7 +15,6 @@
 #include "Utf.h"
 #include "ufmPage.ActionActive.h"
 #include "ufmPage.LavaSoftWebCompanion.h"
-#include "Velqora.System.Timer.h"
 
 using namespace Gui;
 using Project::VCL::VCLCommon;
