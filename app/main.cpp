@@ -5,20 +5,14 @@
 #include <windows.h>
 
 #include "Forms.h"
-#include "Graphics.h"
 #include "Paths.h"
-#include "Project.VCL.Accessibility.h"
-#include "Project.VCL.Common.h"
-#include "Project.VCL.UIStateHelper.h"
-#include "Velqora.Debug.LogFile.h"
-#include "Velqora.DllRoutines.h"
-#include "Velqora.Project.ProcessInfo.h"
-#include "Velqora.System.Timer.h"
 #include "Velqora.System.Win.Trust.h"
+#include "Velqora.Units.h"
 #include "settings.h"
 #include "uCommandLine.h"
 #include "uGUILocalizer.h"
 #include "uInstaller.h"
+#include "uUnits.h"
 #include "uWrapper.ResourceManager.h"
 #include "ufmMain.h"
 
@@ -27,42 +21,6 @@
 #define WIDEN(x) WIDEN_(x)
 
 namespace {
-
-constinit Velqora::DllRoutines::TRoutine<BOOL(WINAPI*)(DWORD)> SetDefaultDllDirectories{
-    L"kernel32.dll", "SetDefaultDllDirectories"};
-
-// Libraries are loaded from the system folder only, where the system offers
-// that; a DLL planted beside the wrapper is never picked up. Right after the
-// binding registry starts (the log and the registry load nothing).
-void RestrictDllSearch() {
-  if (auto set = SetDefaultDllDirectories.Find()) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  SetDllDirectoryW(L"");  // drops the current folder from the search
-}
-
-void StartPictureCache() { Gui::PictureCache::Start(GetModuleHandleW(nullptr)); }
-
-// Units with process-wide state, in dependency order; they stop in reverse.
-struct TUnit {
-  void (*Start)();
-  void (*Stop)();
-};
-constexpr TUnit Units[] = {
-    {Velqora::Debug::TDebugLogFile::Start, Velqora::Debug::TDebugLogFile::Stop},
-    {Velqora::DllRoutines::Start, Velqora::DllRoutines::Stop},
-    {RestrictDllSearch, [] {}},
-    {Velqora::ProcessInfo::Start, Velqora::ProcessInfo::Stop},
-    // Its hidden window belongs to this thread, the GUI thread.
-    {Velqora::Timer::Start, Velqora::Timer::Stop},
-    // Each picture decoded once (the decoder is bound from the system
-    // folder: after the search restriction).
-    {StartPictureCache, Gui::PictureCache::Stop},
-    // The buttons' fades run on the timer service.
-    {Project::VCL::TUIStateHelper::Start, Project::VCL::TUIStateHelper::Stop},
-    {Project::VCL::VCLCommon::Start, Project::VCL::VCLCommon::Stop},
-    // Answers screen readers; loads nothing until one asks.
-    {Project::VCL::TAccessibility::Start, Project::VCL::TAccessibility::Stop},
-    {uInstaller::Start, uInstaller::Stop},
-};
 
 // Runs the wizard, then the installer phase on what the user agreed to;
 // answers the exit code.
@@ -96,12 +54,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   // missing disk or a file that cannot be opened.
   if (commandLine.Unattended) SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   DWORD exitCode = uInstaller::ExitFailure;
-  size_t started = 0;
   try {
-    for (const TUnit& unit : Units) {
-      unit.Start();
-      ++started;
-    }
+    // Stops the started units in reverse as the block ends, whatever ends it.
+    Velqora::TUnitsScope units(uUnits::Units);
     if (commandLine.Help) {
       if (!commandLine.Unattended)
         MessageBoxW(nullptr, uGUILocalizer::sHelpText, uGUILocalizer::sFormCaption, MB_OK | MB_ICONINFORMATION);
@@ -124,12 +79,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   } catch (...) {
     // Nothing is shown to the user once the wizard has gone; an error in
     // start-up has nowhere else to go.
-  }
-  while (started > 0) {
-    try {
-      Units[--started].Stop();
-    } catch (...) {
-    }
   }
   return int(exitCode);
 }

@@ -24,6 +24,8 @@ set(BOUNTIQ_PORTABLE_TESTS
   tests/pack/PeResourcesTest.cpp
   tests/pack/PeWriterTest.cpp
   tests/support/CommandLineTest.cpp
+  tests/support/SysUtilsTextTest.cpp
+  tests/support/InternetEntitiesTest.cpp
   tests/app/CommandLineTest.cpp)
 # The fuzz targets: NAME=SOURCE=LONGEST, LONGEST the longest input in bytes
 # a fuzzing run makes. Each has its seed corpus in
@@ -57,6 +59,8 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 add_executable(host_tests ${BOUNTIQ_PORTABLE_TESTS})
 target_link_libraries(host_tests PRIVATE bq_portable gtest_main)
+# The helpers of tests/common that include no system header.
+target_include_directories(host_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/common)
 add_test(NAME host_tests COMMAND host_tests)
 set_tests_properties(host_tests PROPERTIES TIMEOUT 300)
 

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "TestSupport.h"
 #include "Utf.h"
-#include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
 #include "uInstaller.h"
+#include "uUnits.h"
 
 using TInstallerProcess = uInstaller::Installer::TInstallerProcess;
 using TInstallerFolder = uInstaller::Installer::TInstallerFolder;
@@ -13,14 +15,9 @@ namespace {
 
 class InstallerTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    Velqora::DllRoutines::Start();
-    uInstaller::Start();
-  }
-  void TearDown() override {
-    uInstaller::Stop();
-    Velqora::DllRoutines::Stop();
-  }
+  void SetUp() override { Units.emplace(uUnits::Units, uInstaller::Start); }
+  void TearDown() override { Units.reset(); }
+  std::optional<Velqora::TUnitsScope> Units;
 };
 
 // A stored name counts by its last component, which must name a file as it

@@ -12,24 +12,6 @@ using Velqora::TRegistry;
 
 namespace {
 
-TEST(OfferRules, CountrySets) {
-  struct TCase {
-    int GeoID;
-    bool Primary, Secondary, Search;
-  };
-  const TCase cases[] = {
-      {244, true, false, true},  {242, true, false, true},  {12, true, false, true},   {39, true, false, true},
-      {94, true, false, false},  {84, true, false, false},  {122, true, false, false}, {32, false, true, false},
-      {0, false, true, false},   {45, false, false, false}, {191, false, false, false}, {203, false, false, false},
-  };
-  for (const TCase& c : cases) {
-    SCOPED_TRACE(c.GeoID);
-    EXPECT_EQ(IsPrimaryCountry(c.GeoID), c.Primary);
-    EXPECT_EQ(IsSecondaryCountry(c.GeoID), c.Secondary);
-    EXPECT_EQ(IsSearchCompanionCountry(c.GeoID), c.Search);
-  }
-}
-
 TEST(OfferRules, BrowserNames) {
   EXPECT_TRUE(IsBrowserIEOrFirefox(L"C:\\Program Files\\Mozilla Firefox\\FIREFOX.EXE"));
   EXPECT_TRUE(IsBrowserIEOrFirefox(L"iexplore.exe"));
@@ -75,6 +57,42 @@ TEST_F(OfferMachineTest, InstalledAndPresentByTheValueInEitherView) {
     if (c.Write) WriteInstalled(c.View, c.Write);
     EXPECT_EQ(IsWebCompanionInstalled(), c.Installed);
     EXPECT_EQ(IsWebCompanionPresent(), c.Present);
+  }
+}
+
+// One country of each kind the rules tell apart: what the country
+// predicates answer, and the offer that follows with Firefox (the Web
+// Companion variant and its run value) and with Chrome (the Search Companion
+// variant).
+TEST_F(OfferMachineTest, CountryKinds) {
+  struct TCase {
+    const char* Kind;
+    int GeoID;
+    bool Primary, Secondary, Search;
+    const wchar_t* FirefoxValue;  // none: no offer with Firefox
+    bool ChromeOffer;
+  };
+  const TCase cases[] = {
+      {"primary (Germany)", 94, true, false, false, L"1", false},
+      {"secondary (Brazil)", 32, false, true, false, L"2", false},
+      {"excluded (China)", 45, false, false, false, nullptr, false},
+      {"Search Companion's (Canada)", 39, true, false, true, L"1", true},
+      {"no location set", 0, false, true, false, L"2", false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Kind);
+    EXPECT_EQ(IsPrimaryCountry(c.GeoID), c.Primary);
+    EXPECT_EQ(IsSecondaryCountry(c.GeoID), c.Secondary);
+    EXPECT_EQ(IsSearchCompanionCountry(c.GeoID), c.Search);
+    UseBrowser(L"firefox.exe");
+    EXPECT_EQ(IsWebCompanionOffer(c.GeoID), c.FirefoxValue != nullptr);
+    ComputeOfferRunValues(c.GeoID);
+    EXPECT_EQ(OfferRunParams, c.FirefoxValue ? std::wstring(L"--silent --partner=VQ150801BNTQ --homepage=") +
+                                                   c.FirefoxValue + L" --search=" + c.FirefoxValue
+                                             : L"");
+    UseBrowser(L"chrome.exe");
+    EXPECT_EQ(IsSearchCompanionOffer(c.GeoID), c.ChromeOffer);
+    EXPECT_EQ(IsOfferAvailable(c.GeoID), c.ChromeOffer);
   }
 }
 

@@ -1,20 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "AccessibleClient.h"
 #include "GuiTestSupport.h"
 #include "SystemTestSupport.h"
-#include "Project.VCL.Accessibility.h"
 #include "Project.VCL.AxButton.h"
 #include "Project.VCL.Common.h"
-#include "Project.VCL.UIStateHelper.h"
 #include "TestSupport.h"
 #include "uGUILocalizer.h"
 #include "uInstaller.h"
+#include "uUnits.h"
 #include "ufmMain.h"
 #include "Utf.h"
 #include "ufmPage.ActionActive.h"
 #include "ufmPage.LavaSoftWebCompanion.h"
-#include "Velqora.System.Timer.h"
 
 using namespace Gui;
 using Project::VCL::VCLCommon;
@@ -35,27 +35,13 @@ class WizardTest : public Testing::GuiTest {
 protected:
   // The units the wrapper starts before its GUI, in its order.
   void SetUp() override {
-    Velqora::Debug::TDebugLogFile::Start();
-    Velqora::DllRoutines::Start();
-    Velqora::ProcessInfo::Start();
-    VCLCommon::Start();
-    Project::VCL::TAccessibility::Start();
-    Velqora::Timer::Start();
-    Project::VCL::TUIStateHelper::Start();
-    uInstaller::Start();
+    Units.emplace(uUnits::Units, uInstaller::Start);
     GuiTest::SetUp();
   }
   void TearDown() override {
     GuiTest::TearDown();
     TfmMain::OfferPredicate = SavedPredicate;
-    uInstaller::Stop();
-    Project::VCL::TUIStateHelper::Stop();
-    Velqora::Timer::Stop();
-    Project::VCL::TAccessibility::Stop();
-    VCLCommon::Stop();
-    Velqora::ProcessInfo::Stop();
-    Velqora::DllRoutines::Stop();
-    Velqora::Debug::TDebugLogFile::Stop();
+    Units.reset();
   }
 
   // The main form, shown, with the offer available or not.
@@ -86,6 +72,7 @@ protected:
   }
 
   bool (*SavedPredicate)() = TfmMain::OfferPredicate;
+  std::optional<Velqora::TUnitsScope> Units;
   uInstaller::TInstallPlan Plan;
 };
 

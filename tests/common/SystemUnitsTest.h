@@ -4,32 +4,26 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "TestSupport.h"
 #include "Velqora.Debug.Log.h"
 #include "Velqora.Debug.LogFile.h"
-#include "Velqora.DllRoutines.h"
-#include "Velqora.Project.ProcessInfo.h"
+#include "Velqora.Units.h"
 
 namespace Testing {
 
 class SystemTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    Velqora::Debug::TDebugLogFile::Start();
-    Velqora::DllRoutines::Start();
-    Velqora::ProcessInfo::Start();
-  }
+  void SetUp() override { Units.emplace(Velqora::SupportUnits, Velqora::ProcessInfo::Start); }
   void TearDown() override {
     std::wstring logFile;
     if (Log) {
       logFile = Log->FileName();
       Velqora::Debug::TDebugLogFile::FreeLogInstance(Log);
     }
-    Velqora::ProcessInfo::Stop();
-    Velqora::DllRoutines::Stop();
-    Velqora::Debug::TDebugLogFile::Stop();
+    Units.reset();
     if (!logFile.empty()) DeleteFileW(logFile.c_str());
   }
 
@@ -50,6 +44,7 @@ protected:
                             : std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
   }
 
+  std::optional<Velqora::TUnitsScope> Units;
   Velqora::Debug::TDebugLogFile* Log = nullptr;
 };
 

@@ -4,6 +4,7 @@
 // focus; and objects that outlive their windows.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "Project.VCL.AxButton.h"
 #include "Project.VCL.AxLabel.h"
 #include "Project.VCL.UIStateHelper.h"
+#include "Project.VCL.Units.h"
 #include "TestSupport.h"
 #include "Utf.h"
 #include "Velqora.DllRoutines.h"
@@ -31,18 +33,16 @@ class AccessibilityTest : public Testing::ControlsTest {
 protected:
   void SetUp() override {
     ControlsTest::SetUp();
-    Velqora::Timer::Start();
-    TUIStateHelper::Start();
-    TAccessibility::Start();
+    Fades.emplace(UnitsThroughControls, TUIStateHelper::Start, Velqora::Timer::Start);
+    Readers.emplace(UnitsThroughControls, TAccessibility::Start, TAccessibility::Start);
     Form.SetBounds(100, 100, 400, 200);
     Form.SetColor(Gui::clWhite);
   }
   void TearDown() override {
-    TAccessibility::Stop();
+    Readers.reset();
     // The buttons' fades go before the timer service.
     for (int i = Form.ComponentCount(); i-- > 0;) delete Form.GetComponent(i);
-    TUIStateHelper::Stop();
-    Velqora::Timer::Stop();
+    Fades.reset();
     ControlsTest::TearDown();
   }
   TButton* NewButton(RECT ABounds, const wchar_t* ACaption) {
@@ -95,6 +95,8 @@ protected:
     return item.Name;
   }
 
+  // The timer service and the fade helper; the screen readers' answers.
+  std::optional<Velqora::TUnitsScope> Fades, Readers;
   Testing::TComApartment Apartment;
   int Clicks = 0;
   std::vector<std::wstring> Followed;

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <imm.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "Project.VCL.AxButton.h"
 #include "Project.VCL.CanvasHelper.h"
 #include "Project.VCL.UIStateHelper.h"
+#include "Project.VCL.Units.h"
 #include "TestSupport.h"
 #include "Velqora.System.Timer.h"
 
@@ -28,16 +30,14 @@ class AxButtonTest : public Testing::ControlsTest {
 protected:
   void SetUp() override {
     ControlsTest::SetUp();
-    Velqora::Timer::Start();
-    TUIStateHelper::Start();
+    Fades.emplace(UnitsThroughControls, TUIStateHelper::Start, Velqora::Timer::Start);
     Form.SetBounds(100, 100, 300, 120);
     Form.SetColor(RGBColor(240, 240, 240));
   }
   void TearDown() override {
     for (TButton* b : Buttons) delete b;
     Buttons.clear();
-    TUIStateHelper::Stop();
-    Velqora::Timer::Stop();
+    Fades.reset();
     ControlsTest::TearDown();
   }
   TButton* NewButton(RECT ABounds) {
@@ -78,6 +78,8 @@ protected:
     Testing::PumpPending();
   }
 
+  // The timer service and the fade helper.
+  std::optional<Velqora::TUnitsScope> Fades;
   std::vector<TButton*> Buttons;
   int Clicks = 0;
 };

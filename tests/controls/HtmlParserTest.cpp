@@ -1,46 +1,27 @@
-// The labels' markup: the integer reader and text helpers under it, the
-// character references and the parser. Free of any system header: the same
-// file runs under Wine and, with sanitizers, on the build machine.
+// The labels' markup parser: tags, attributes and the lines of styled runs.
+// Free of any system header: the same file runs under Wine and, with
+// sanitizers, on the build machine.
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <climits>
-#include <cstdio>
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "Project.VCL.AxLabel.HtmlParser.h"
-#include "Velqora.System.SysUtils.Text.h"
+#include "ShowText.h"
 #include "Velqora.System.Win.Internet.Entities.h"
 
 using namespace Project::VCL;
+using Testing::Show;
 using Velqora::DecodeEntities;
-using Velqora::DecodeEntity;
-using Velqora::TryStrToInt;
 
 namespace {
 
 using Style = TAxLabelDisplayStyle;
 using Align = TVerticalBlockAlign;
 using TagType = TAxHTMLParser::THTMLTagType;
-
-// A UTF-16 text for a trace or a failure message: ASCII as it is, the rest
-// as \uXXXX.
-std::string Show(std::u16string_view AText) {
-  std::string result;
-  for (char16_t c : AText) {
-    if (c >= 0x20 && c < 0x7F) {
-      result += char(c);
-    } else {
-      char buffer[8];
-      snprintf(buffer, sizeof buffer, "\\u%04X", unsigned(c));
-      result += buffer;
-    }
-  }
-  return result;
-}
 
 // The lines of a parse in a short form: each line in braces, each text token
 // in brackets followed by its style letters (b, i, u) and "@" and its link
@@ -82,188 +63,6 @@ std::vector<const THTMLTextToken*> TextTokens(const TAxHTMLParser& AParser) {
     for (const auto& token : line)
       if (!token->IsDivider()) result.push_back(static_cast<const THTMLTextToken*>(token.get()));
   return result;
-}
-
-// ---------------------------------------------------------------------------
-// TryStrToInt and the text helpers
-
-TEST(TryStrToInt, ReadsDecimalAndHexadecimalIntegers) {
-  const struct {
-    const char16_t* Text;
-    int32_t Expected;
-  } cases[] = {
-      {u"0", 0},
-      {u"123", 123},
-      {u"   42", 42},
-      {u"+7", 7},
-      {u"-7", -7},
-      {u"-0", 0},
-      {u"007", 7},
-      {u"000000000000000000000000001", 1},  // leading zeros never overflow
-      {u"2147483647", INT32_MAX},
-      {u"-2147483648", INT32_MIN},
-      {u"$10", 16},
-      {u"x1f", 31},
-      {u"X1F", 31},
-      {u"0x7fffffff", INT32_MAX},
-      {u"0XaBcDeF", 0xABCDEF},
-      {u"$00000000000000001", 1},
-      // Hexadecimal is 32 bits, the upper half reading as negative.
-      {u"$80000000", INT32_MIN},
-      {u"0xFFFFFFFF", -1},
-      // A sign before the prefix negates the 32-bit value.
-      {u"-$10", -16},
-      {u"+$10", 16},
-      {u"-0x80000000", INT32_MIN},
-      {u"-$FFFFFFFF", 1},
-      {u"  -x10", -16},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(Show(c.Text));
-    int32_t value = 99;
-    EXPECT_TRUE(TryStrToInt(c.Text, value));
-    EXPECT_EQ(value, c.Expected);
-  }
-}
-
-TEST(TryStrToInt, RefusesAnythingElseAndLeavesTheValue) {
-  const char16_t* cases[] = {
-      u"", u" ", u"+", u"-", u"$", u"x", u"0x", u"-$",
-      u"2147483648", u"-2147483649", u"99999999999999999999", u"$100000000", u"0x000100000000",
-      u"12 ",         // nothing may follow, not even a space
-      u"1 2", u"- 1", u"--1", u"+-1", u"$-1", u"0x+1", u"1a", u"$G", u"0x1g", u"1.0", u"1e3",
-      u"\t1",         // only spaces lead
-      u"\u00A01",     // a no-break space is no space here
-      u"\u0663",      // an Arabic-Indic digit
-      u"\uFF11",      // a full-width digit
-      u"0b101", u"#10", u"&10",
-  };
-  for (const char16_t* text : cases) {
-    SCOPED_TRACE(Show(text));
-    int32_t value = 99;
-    EXPECT_FALSE(TryStrToInt(text, value));
-    EXPECT_EQ(value, 99);
-  }
-  // A text with a NUL inside is not cut there.
-  int32_t value = 99;
-  EXPECT_FALSE(TryStrToInt(std::u16string_view(u"1\0" u"2", 3), value));
-  EXPECT_EQ(value, 99);
-}
-
-TEST(TextHelpers, TrimAndCompareAsTheMarkupNeeds) {
-  EXPECT_EQ(Velqora::TrimView(u"\t\r\n a b \u0001\u0020"), u"a b");
-  EXPECT_EQ(Velqora::TrimView(std::u16string_view(u"\0x\0", 3)), u"x");
-  EXPECT_EQ(Velqora::TrimView(u"\u00A0x\u00A0"), u"\u00A0x\u00A0");  // above U+0020 stays
-  EXPECT_EQ(Velqora::TrimView(u" \t "), u"");
-
-  // ASCII letters only: '@' and '[' lie just around 'A'..'Z', and other
-  // scripts keep their case.
-  EXPECT_EQ(Velqora::LowerCaseAscii(u"AbZ@[\u00C9\u0130"), u"abz@[\u00C9\u0130");
-  EXPECT_TRUE(Velqora::SameTextAscii(u"FoNt", u"font"));
-  EXPECT_FALSE(Velqora::SameTextAscii(u"\u00C9", u"\u00E9"));
-  EXPECT_FALSE(Velqora::SameTextAscii(u"br", u"brx"));
-  EXPECT_FALSE(Velqora::SameTextAscii(u"@", u"`"));  // each 0x20 from 'A' and 'a'
-  EXPECT_TRUE(Velqora::StartsTextAscii(u"<br", u"<BRown>"));
-  EXPECT_TRUE(Velqora::StartsTextAscii(u"", u"x"));
-  EXPECT_FALSE(Velqora::StartsTextAscii(u"<br", u"<b"));
-}
-
-// ---------------------------------------------------------------------------
-// Character references
-
-TEST(DecodeEntity, NamedReferencesIgnoreTheLetterCase) {
-  const struct {
-    const char16_t* Reference;
-    char16_t Expected;
-  } cases[] = {
-      {u"&quot;", u'"'},        {u"&amp;", u'&'},         {u"&lt;", u'<'},          {u"&gt;", u'>'},
-      {u"&apos;", u'\''},       {u"&AMP;", u'&'},         {u"&Quot;", u'"'},        {u"&copy;", u'\u00A9'},
-      {u"&reg;", u'\u00AE'},    {u"&laquo;", u'\u00AB'},  {u"&raquo;", u'\u00BB'},  {u"&not;", u'\u00AC'},
-      {u"&deg;", u'\u00B0'},    {u"&plusmn;", u'\u00B1'}, {u"&micro;", u'\u00B5'},  {u"&para;", u'\u00B6'},
-      {u"&MIDDOT;", u'\u00B7'},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(Show(c.Reference));
-    EXPECT_EQ(DecodeEntity(c.Reference), std::u16string(1, c.Expected));
-  }
-}
-
-TEST(DecodeEntity, NumbersAreCharactersOfUnicodeOnly) {
-  const struct {
-    const char16_t* Reference;
-    const char16_t* Expected;
-  } cases[] = {
-      {u"&#65;", u"A"},
-      {u"&#x41;", u"A"},  // through TryStrToInt's "x" prefix
-      {u"&#X41;", u"A"},
-      {u"&#$41;", u"A"},
-      {u"&#0x41;", u"A"},
-      {u"&#+65;", u"A"},
-      {u"&# 65;", u"A"},  // TryStrToInt's leading spaces
-      {u"&a65;", u"A"},   // the second character is not looked at
-      {u"&#1;", u"\u0001"},
-      {u"&#xD7FF;", u"\uD7FF"},
-      {u"&#xE000;", u"\uE000"},
-      {u"&#xFFFF;", u"\uFFFF"},
-      {u"&#x10000;", u"\U00010000"},
-      {u"&#x1F600;", u"\U0001F600"},  // a surrogate pair
-      {u"&#1114111;", u"\U0010FFFF"},
-      // What names no character stays as written.
-      {u"&#0;", u"&#0;"},
-      {u"&#x0;", u"&#x0;"},
-      {u"&#-1;", u"&#-1;"},
-      {u"&#-$10;", u"&#-$10;"},
-      {u"&#x80000000;", u"&#x80000000;"},
-      {u"&#xD800;", u"&#xD800;"},
-      {u"&#xDBFF;", u"&#xDBFF;"},
-      {u"&#xDC00;", u"&#xDC00;"},
-      {u"&#xDFFF;", u"&#xDFFF;"},
-      {u"&#x110000;", u"&#x110000;"},
-      {u"&#4294967295;", u"&#4294967295;"},
-      // No reference at all.
-      {u"&;", u"&;"},
-      {u"&#;", u"&#;"},
-      {u"&#65", u"&#65"},  // no ";"
-      {u"&#65 ;", u"&#65 ;"},
-      {u"&#6 5;", u"&#6 5;"},
-      {u"&nbsp;", u"&nbsp;"},
-      {u"&amp", u"&amp"},
-      {u"&amp;x", u"&amp;x"},
-      {u"", u""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(Show(c.Reference));
-    EXPECT_EQ(DecodeEntity(c.Reference), c.Expected);
-  }
-  // Whatever the second character is: a NUL there goes with the reference.
-  EXPECT_EQ(DecodeEntity(std::u16string_view(u"&\0" u"65;", 5)), u"A");
-}
-
-TEST(DecodeEntities, ReplacesEachReferenceOnceFromTheStart) {
-  const struct {
-    const char16_t* Text;
-    const char16_t* Expected;
-  } cases[] = {
-      {u"", u""},
-      {u"plain", u"plain"},
-      {u"a &amp; b", u"a & b"},
-      {u"&lt;b&gt;", u"<b>"},
-      {u"&amp;lt;", u"&lt;"},  // a replacement is not decoded again
-      {u"&#38;#65;", u"&#65;"},
-      {u"&#65;&#66;", u"AB"},
-      {u"a & b", u"a & b"},  // no ";" after the "&": nothing to do
-      {u"&amp; tail &", u"& tail &"},
-      {u"&amp; & &amp;", u"& & &amp;"},  // the second "&" runs to the last ";"
-      {u"x & y; &amp;", u"x & y; &"},
-      {u"&&amp;", u"&&amp;"},
-      {u";&amp;;", u";&;"},
-      {u"&#x1F600;!", u"\U0001F600!"},
-      {u"&#0;&#xD800;&#x110000;&#-1;", u"&#0;&#xD800;&#x110000;&#-1;"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(Show(c.Text));
-    EXPECT_EQ(DecodeEntities(c.Text), c.Expected);
-  }
 }
 
 // ---------------------------------------------------------------------------

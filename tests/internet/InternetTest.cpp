@@ -5,6 +5,7 @@
 #include <wincrypt.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "TestSupport.h"
@@ -16,6 +17,7 @@
 #include "Velqora.System.SysUtils.h"
 #include "Velqora.System.Win.Internet.h"
 #include "Velqora.System.Win.Trust.h"
+#include "Velqora.Units.h"
 
 using namespace Velqora;
 
@@ -47,18 +49,14 @@ std::string Pattern(size_t ASize) {
 class InternetTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    Debug::TDebugLogFile::Start();
-    DllRoutines::Start();
+    Units.emplace(BindingUnits);
     const char* http = getenv("BOUNTIQ_HTTP_PORT");
     const char* https = getenv("BOUNTIQ_HTTPS_PORT");
     ASSERT_TRUE(http && https) << "run through internet_test.sh";
     Http = L"http://127.0.0.1:" + Utf8ToWide(http);
     Https = L"https://localhost:" + Utf8ToWide(https);
   }
-  void TearDown() override {
-    DllRoutines::Stop();
-    Debug::TDebugLogFile::Stop();
-  }
+  void TearDown() override { Units.reset(); }
   // The request lines the server saw.
   // The loopback server's requests so far; none before its first.
   static std::string ServerLog() {
@@ -66,6 +64,7 @@ protected:
     return Testing::FileExists(log) ? Testing::ReadBytes(log) : std::string();
   }
 
+  std::optional<TUnitsScope> Units;
   std::wstring Http, Https;
 };
 

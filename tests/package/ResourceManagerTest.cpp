@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "Velqora.Debug.LogFile.h"
 #include "Velqora.DllRoutines.h"
 #include "Velqora.System.SysUtils.h"
+#include "Velqora.Units.h"
 #include "uWrapper.ResourceManager.h"
 
 using namespace uWrapper::ResourceManager;
@@ -59,15 +61,12 @@ std::vector<WORD> GroupIds(const std::string& AGroup) {
 class ResourceManagerTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    Velqora::Debug::TDebugLogFile::Start();
-    Velqora::DllRoutines::Start();
+    Units.emplace(Velqora::BindingUnits);
     Work = Folder / L"work.exe";
     ASSERT_TRUE(CopyFileW(Fixture("fixture-plain.exe").c_str(), Work.c_str(), FALSE));
   }
-  void TearDown() override {
-    Velqora::DllRoutines::Stop();
-    Velqora::Debug::TDebugLogFile::Stop();
-  }
+  void TearDown() override { Units.reset(); }
+  std::optional<Velqora::TUnitsScope> Units;
   Testing::TTempFolder Folder;
   std::wstring Work;
 };
