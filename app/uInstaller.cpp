@@ -30,8 +30,6 @@ using TInstallerFolder = Installer::TInstallerFolder;
 
 namespace {
 
-// Owned; a raw pointer, since a global unique_ptr of the facade trips the
-// link-time optimiser of this toolchain (internal compiler error).
 constinit std::unique_ptr<TDebugLog<TInstallerLogLevel>> FLog;
 constexpr TLogOwner LogOwner(L"Installer");
 

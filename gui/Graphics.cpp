@@ -417,9 +417,8 @@ void TBitmap32::LoadFromPNGResource(HINSTANCE AInstance, const wchar_t* AName) {
 namespace PictureCache {
 
 void Start(HINSTANCE AInstance) {
-  auto cache = std::make_unique<TPictureCache>();
-  cache->Instance = AInstance;
-  Cache = std::move(cache);
+  Cache = std::make_unique<TPictureCache>();
+  Cache->Instance = AInstance;
 }
 
 void Stop() { Cache.reset(); }

@@ -160,7 +160,6 @@ std::wstring Trim(std::wstring_view AText) {
   return std::wstring(AText.substr(first, last - first));
 }
 
-
 // ---- tick arithmetic ----
 
 DWORD TickAdd(DWORD ATick, DWORD AInterval) {

@@ -72,9 +72,6 @@ public:
   TUnitsScope(const TUnitsScope&) = delete;
   TUnitsScope& operator=(const TUnitsScope&) = delete;
 
-  // How many have started.
-  size_t Started() const { return FStarted; }
-
 private:
   void StopStarted() noexcept {
     while (FStarted > 0) {

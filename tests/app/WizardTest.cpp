@@ -45,8 +45,10 @@ protected:
   }
 
   // The main form, shown, with the offer available or not.
-  TfmMain* Open(bool AOffer) {
-    TfmMain::OfferPredicate = AOffer ? +[] { return true; } : +[] { return false; };
+  TfmMain* Open(bool AOffer) { return Open(AOffer ? +[] { return true; } : +[] { return false; }); }
+  // The main form, shown, with these offer rules.
+  TfmMain* Open(bool (*ARules)()) {
+    TfmMain::OfferPredicate = ARules;
     auto form = new TfmMain(App.get(), Plan);
     form->Show();
     EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(form->GetHandle()) && form->btnNext->Focused(); }));
@@ -174,10 +176,7 @@ TEST_F(WizardTest, TheOfferRulesAreAskedOnceAtNextAndAFailureOffersNothing) {
     Plan.NoOffer = c.NoOffer;
     NewApplication();
     RulesAsked = 0;
-    TfmMain::OfferPredicate = c.Rules;
-    auto form = new TfmMain(App.get(), Plan);
-    form->Show();
-    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(form->GetHandle()) && form->btnNext->Focused(); }));
+    TfmMain* form = Open(c.Rules);
     EXPECT_EQ(RulesAsked, 0);
     EXPECT_FALSE(Plan.InstallOffer);
     Testing::ClickWindow(form->btnNext->GetHandle());
